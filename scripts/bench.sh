@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs every benchmark from the optimised build, each in its own IPC namespace.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$top/scripts/build-release.sh"
+for b in "$top"/build/release/bench/*_bench; do
+  echo "== $(basename "$b")"
+  unshare --ipc -- "$b" "$@"
+done

@@ -1,0 +1,83 @@
+// The shared libraries load and export only what other binaries use.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "built_paths.h"
+#include "process.h"
+
+namespace {
+
+std::vector<std::string> definedDynamicSymbols(const std::string& library) {
+  const auto r = zelor::test::runProcess({"/usr/bin/nm", "-D", "--defined-only", "--format=posix", library});
+  EXPECT_EQ(r.exitCode, 0) << library << ": " << r.err;
+  std::vector<std::string> names;
+  size_t pos = 0;
+  for (size_t nl; (nl = r.out.find('\n', pos)) != std::string::npos; pos = nl + 1) {
+    const std::string line = r.out.substr(pos, nl - pos);
+    names.push_back(line.substr(0, line.find(' ')));
+  }
+  return names;
+}
+
+// Linker-made markers present in every shared object.
+const std::regex kLinkerSymbols(R"(_init|_fini|_edata|_end|__bss_start)");
+
+struct Library {
+  const char* path;
+  std::regex allowed;
+};
+
+}  // namespace
+
+TEST(Deliverables, SharedLibrariesLoad) {
+  // The kernel resolves its settings globals from libutils at load.
+  void* utils = dlopen(zelor::test::built::kUtils, RTLD_NOW | RTLD_GLOBAL);
+  ASSERT_NE(utils, nullptr) << dlerror();
+  for (const char* lib : {zelor::test::built::kVantrel, zelor::test::built::kQuillon,
+                          zelor::test::built::kPlugin}) {
+    void* h = dlopen(lib, RTLD_NOW | RTLD_GLOBAL);
+    EXPECT_NE(h, nullptr) << lib << ": " << dlerror();
+  }
+  EXPECT_NE(dlsym(RTLD_DEFAULT, "luaopen_libquillonPlugin"), nullptr);
+  EXPECT_NE(dlsym(RTLD_DEFAULT, "gIsCollisionDect"), nullptr);
+}
+
+TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
+  const std::vector<Library> libraries = {
+      {zelor::test::built::kQuillon, std::regex(R"(RTS\w+)")},
+      {zelor::test::built::kVantrel, std::regex(R"(vantrel_\w+|gIsCollisionDect)")},
+      // libutils: the configuration classes and globals of the zelor namespaces
+      // (mangled), the m_st_* parameter globals.
+      {zelor::test::built::kUtils,
+       std::regex(R"(_ZN5zelor\w+|_Z\w*17JsonProjectReader\w*|_Z\w*12ModbusClient\w*|m_st_\w+)")},
+      {zelor::test::built::kPlugin, std::regex(R"(luaopen_libquillonPlugin)")},
+  };
+  for (const Library& lib : libraries) {
+    const auto names = definedDynamicSymbols(lib.path);
+    for (const std::string& name : names) {
+      if (std::regex_match(name, kLinkerSymbols)) continue;
+      EXPECT_TRUE(std::regex_match(name, lib.allowed)) << lib.path << " exports " << name;
+    }
+  }
+}
+
+TEST(Deliverables, CollisionSwitchIsTheKernelsOnce) {
+  void* utils = dlopen(zelor::test::built::kUtils, RTLD_NOW | RTLD_GLOBAL);
+  ASSERT_NE(utils, nullptr) << dlerror();
+  using SwitchFn = unsigned char* (*)();
+  auto collisionSwitch = reinterpret_cast<SwitchFn>(dlsym(utils, "_ZN5zelor6config15collisionSwitchEv"));
+  ASSERT_NE(collisionSwitch, nullptr);
+  unsigned char* own = collisionSwitch();
+  ASSERT_NE(dlopen(zelor::test::built::kQuillon, RTLD_NOW | RTLD_GLOBAL), nullptr) << dlerror();
+  auto* kernel = static_cast<unsigned char*>(dlsym(RTLD_DEFAULT, "gIsCollisionDect"));
+  ASSERT_NE(kernel, nullptr);
+  EXPECT_EQ(collisionSwitch(), kernel);
+  EXPECT_NE(own, kernel);
+  EXPECT_EQ(*kernel, 0);
+}

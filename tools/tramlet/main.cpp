@@ -1,0 +1,2 @@
+// Slide-rail driver.
+int main() { return 0; }

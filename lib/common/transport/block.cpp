@@ -1,0 +1,76 @@
+#include "common/transport/block.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <thread>
+
+namespace zelor::common::transport {
+
+namespace {
+
+constexpr int kReadLockAttempts = 5;
+constexpr auto kReadLockPause = std::chrono::milliseconds(100);
+
+std::atomic_ref<int8_t> lockOf(Block& b) { return std::atomic_ref<int8_t>(b.lock); }
+
+// One reader more, unless the reader count is full.
+bool addReader(std::atomic_ref<int8_t> lock, int8_t& seen) {
+  if (seen == std::numeric_limits<int8_t>::max()) {
+    seen = lock.load(std::memory_order_acquire);
+    return false;
+  }
+  return lock.compare_exchange_strong(seen, static_cast<int8_t>(seen + 1), std::memory_order_acquire);
+}
+
+}  // namespace
+
+bool Block::TryLockForWrite() {
+  auto l = lockOf(*this);
+  int8_t found = 0;
+  if (l.compare_exchange_strong(found, -1, std::memory_order_acquire)) return true;
+  std::printf("[Block::TryLockForWrite], end fail m_lock_num:%d, rw_lock_free:%d ...\n",
+              l.load(std::memory_order_relaxed), found);
+  return false;
+}
+
+void Block::ReleaseWriteLock() { lockOf(*this).fetch_add(1, std::memory_order_release); }
+
+bool Block::TryLockForRead() {
+  auto l = lockOf(*this);
+  int8_t seen = l.load(std::memory_order_acquire);
+  if (seen < 0) {
+    std::printf("[%s], lock_num: %d, writting\n", "TryLockForRead", seen);
+    return false;
+  }
+  for (int attempt = 1;; ++attempt) {
+    const int8_t tried = seen;
+    if (addReader(l, seen)) return true;
+    if (attempt == kReadLockAttempts) {
+      std::printf("[Block::TryLockForRead], try_times is max ...\n");
+      return false;
+    }
+    seen = l.load(std::memory_order_acquire);
+    if (seen < 0) {
+      std::printf("[Block::TryLockForRead], writting ...\n");
+      return false;
+    }
+    std::printf("[%s], Wait:m_lock_num: 0x%x, lock_num: 0x%x\n", "TryLockForRead", seen, tried);
+    std::this_thread::sleep_for(kReadLockPause);
+  }
+}
+
+bool Block::TryLockForReadNoBlock() {
+  auto l = lockOf(*this);
+  int8_t seen = l.load(std::memory_order_acquire);
+  if (seen < 0) {
+    std::printf("[%s], lock_num: %d, writting\n", "TryLockForReadNoBlock", seen);
+    return false;
+  }
+  return addReader(l, seen);
+}
+
+void Block::ReleaseReadLock() { lockOf(*this).fetch_sub(1, std::memory_order_release); }
+
+}  // namespace zelor::common::transport

@@ -1,0 +1,92 @@
+#pragma once
+
+// Shared-memory message segment: numbered channels, each holding at most one
+// frame [u16 big-endian length L][L payload bytes] (L = 0: empty), each guarded
+// by the lock byte of its Block. Several processes, and several Segment objects
+// of one process, may use the same segment id.
+//
+// Output buffers given to the reads must hold a whole channel buffer
+// (ShmConf::GetBlockBufSize(), 17,408 bytes for the 16 K class).
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <mutex>
+
+#include "common/transport/block.h"
+#include "common/transport/shm_conf.h"
+#include "common/transport/state.h"
+
+namespace zelor::common::transport {
+
+// What the acquire operations hand out: a channel held by the caller.
+struct WritableBlock {
+  unsigned char index = 0;
+  Block* block = nullptr;
+  uint8_t* buffer = nullptr;
+};
+
+class Segment {
+ public:
+  // Creates the segment of key ftok(key file, id), or opens it when it exists.
+  explicit Segment(unsigned id);
+  ~Segment();
+  Segment(const Segment&) = delete;
+  Segment& operator=(const Segment&) = delete;
+
+  bool Create();
+  bool OpenOnly();
+  // Leaves the segment; the last user (reference count back at 0) removes it.
+  bool Destroy();
+  bool Remove();
+
+  // frame = [len >> 8][len & 0xFF][payload]; returns len + 2, or 0 for null arguments.
+  static int PackMsg(const void* payload, unsigned short len, void* frame);
+
+  // Puts a frame of len bytes into the channel, waiting (1 s steps) for its
+  // write lock; the waiting frame of the next channel is dropped. 1, or 0 when
+  // the channel does not exist or the frame does not fit its buffer.
+  int Write(unsigned char channel, const void* frame, unsigned short len);
+  // Takes the channel's frame out (length bytes included): L + 2, or 0 when the
+  // channel is empty, holds no valid frame, or its read lock was not obtained.
+  int Read(unsigned char channel, void* out);
+  int ReadNoBlock(unsigned char channel, void* out);
+  int ReadNoClr(unsigned char type, unsigned char channel, void* out);
+  // Empties the channel without locking.
+  void Clear(unsigned channel);
+
+  bool AcquireBlockToWrite(unsigned char channel, WritableBlock& wb);
+  void ReleaseWrittenBlock(unsigned char channel, WritableBlock& wb);
+  bool AcquireBlockToRead(unsigned char channel, WritableBlock& wb);
+  bool AcquireBlockToReadNoBlock(unsigned char channel, WritableBlock& wb);
+  void ReleaseReadBlock(unsigned char channel, WritableBlock& wb);
+
+  void Reset() {}
+  bool Remap() { return true; }
+  bool Recreate() { return true; }
+
+  bool IsOpen() const { return open_; }
+  const ShmConf& Conf() const { return conf_; }
+
+ private:
+  static constexpr unsigned kMaxBlocks = 32;
+
+  bool validChannel(unsigned channel, const char* op) const;
+  // Points the lock records and buffer table into the attachment.
+  bool mapLayout(uint32_t messageClass, size_t segmentSize);
+  int readFrame(unsigned char channel, void* out, bool noBlock);
+  void detach();
+
+  unsigned id_;
+  key_t key_ = -1;
+  bool open_ = false;
+  ShmConf conf_;
+  uint8_t* base_ = nullptr;
+  State* state_ = nullptr;
+  Block* blocks_ = nullptr;
+  uint8_t* buffers_[kMaxBlocks] = {};
+  unsigned blockNum_ = 0;
+  std::mutex tableMutex_;
+};
+
+}  // namespace zelor::common::transport

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/network/socket_timeout.h"
+#include "common/network/socket_io.h"
 
 namespace zelor::common::network {
 
@@ -81,8 +81,7 @@ int TCPClient::sendData(const char* data, uint32_t len) {
   // The data need not end in a zero: print no more than len bytes.
   std::printf("[TCPClient::sendData]:buf=%.*s,bufSize=%d\n", static_cast<int>(len), data, static_cast<int>(len));
   if (!connected_) return -1;
-  // A server that has gone must give an error here, not SIGPIPE.
-  return static_cast<int>(send(fd_, data, len, MSG_NOSIGNAL));
+  return sendNoSignal(fd_, data, len);
 }
 
 int TCPClient::recvData(char* buf, uint32_t size, uint32_t timeoutMs) {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/network/socket_timeout.h"
+#include "common/network/socket_io.h"
 
 namespace zelor::common::network {
 
@@ -50,30 +50,21 @@ int TCPServer::TCPServerStart(uint16_t port, std::string) {
     return -3;
   }
   std::puts("[TCPServer::TCPServerStart] waiting a client to connect....");
-  sockaddr_in peer{};
-  socklen_t peerLen = sizeof peer;
-  const int client = accept(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen);
-  if (client < 0) {
-    std::perror("[TCPServer::TCPServerStart]:");
-    return -4;
-  }
-  const int previous = clientFd_.exchange(client);
-  if (previous >= 0) close(previous);
-  connected_ = true;
-  char ip[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
-  std::printf("[TCPServer::waitConnect] new connection ip:%s port:%d\n", ip, ntohs(peer.sin_port));
-  return 0;
+  return takeClient("[TCPServer::TCPServerStart]:") ? 0 : -4;
 }
 
 int TCPServer::waitConnect(uint32_t) {
   std::printf("[TCPServer::waitConnect] enter! ");
+  return takeClient("[TCPServer::waitConnect]:") ? 0 : -1;
+}
+
+bool TCPServer::takeClient(const char* who) {
   sockaddr_in peer{};
   socklen_t peerLen = sizeof peer;
   const int client = accept(listenFd_, reinterpret_cast<sockaddr*>(&peer), &peerLen);
   if (client < 0) {
-    std::perror("[TCPServer::waitConnect]:");
-    return -1;
+    std::perror(who);
+    return false;
   }
   const int previous = clientFd_.exchange(client);
   if (previous >= 0) close(previous);
@@ -81,24 +72,19 @@ int TCPServer::waitConnect(uint32_t) {
   char ip[INET_ADDRSTRLEN] = {};
   inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
   std::printf("[TCPServer::waitConnect] new connection ip:%s port:%d\n", ip, ntohs(peer.sin_port));
-  return 0;
+  return true;
 }
 
 int TCPServer::sendData(const char* data, uint32_t len) {
   const int fd = clientFd_;
   if (!connected_ || fd < 0 || data == nullptr) return -1;
-  // A peer that has gone must give an error here, not SIGPIPE.
-  return static_cast<int>(send(fd, data, sendLength(data, len), MSG_NOSIGNAL));
+  return sendNoSignal(fd, data, len);
 }
 
 int TCPServer::recvData(char* buf, uint32_t size, uint32_t timeoutMs) {
   const int fd = clientFd_;
   if (fd < 0) return -1;
-  if (setSocketTimeout(fd, SO_RCVTIMEO, timeoutMs == 0 ? kNoTimeLimitMs : timeoutMs) != 0) {
-    std::printf("[TCPServer::recvdata] set time out faild!!!!!  ");
-    return -3;
-  }
-  return static_cast<int>(recv(fd, buf, size, 0));
+  return recvWithTimeout(fd, buf, size, timeoutMs, "[TCPServer::recvdata] set time out faild!!!!!  ", -3);
 }
 
 void* TCPServer::listenSubProcess(void* arg) {

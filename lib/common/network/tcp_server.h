@@ -36,6 +36,8 @@ class TCPServer {
 
  private:
   void closeListener();
+  // Accepts the next client into the client slot; perror(who) on failure.
+  bool takeClient(const char* who);
 
   std::string name_;
   std::atomic<int> listenFd_{-1};

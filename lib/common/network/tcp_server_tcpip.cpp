@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "common/network/socket_timeout.h"
+#include "common/network/socket_io.h"
 
 namespace zelor::common::network {
 
@@ -93,17 +93,13 @@ void TCPServer_TCPIP::listenSubProcess() {
 int TCPServer_TCPIP::sendData(const char* data, uint32_t len) {
   const int fd = clientFd_;
   if (!accepted_ || fd < 0 || data == nullptr) return -1;
-  return static_cast<int>(send(fd, data, sendLength(data, len), MSG_NOSIGNAL));
+  return sendNoSignal(fd, data, len);
 }
 
 int TCPServer_TCPIP::recvData(char* buf, uint32_t size, uint32_t timeoutMs) {
   const int fd = clientFd_;
   if (fd < 0) return -1;
-  if (setSocketTimeout(fd, SO_RCVTIMEO, timeoutMs == 0 ? kNoTimeLimitMs : timeoutMs) != 0) {
-    std::printf("[TCPServer_TCPIP::recvdata] set time out faild!!!!!  ");
-    return -3;
-  }
-  return static_cast<int>(recv(fd, buf, size, 0));
+  return recvWithTimeout(fd, buf, size, timeoutMs, "[TCPServer_TCPIP::recvdata] set time out faild!!!!!  ", -3);
 }
 
 int TCPServer_TCPIP::closeRwfd() {

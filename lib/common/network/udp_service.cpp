@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "common/network/socket_timeout.h"
+#include "common/network/socket_io.h"
 
 namespace zelor::common::network {
 
@@ -44,11 +44,7 @@ int udpService::udpStart(uint16_t port, std::string ip) {
 }
 
 int udpService::recvdata(char* buf, uint32_t size, uint32_t timeoutMs) {
-  if (setSocketTimeout(fd_, SO_RCVTIMEO, timeoutMs == 0 ? kNoTimeLimitMs : timeoutMs) != 0) {
-    std::printf("[udpService::recvdata] set time out faild!!!!!  ");
-    return -3;
-  }
-  return static_cast<int>(recv(fd_, buf, size, 0));
+  return recvWithTimeout(fd_, buf, size, timeoutMs, "[udpService::recvdata] set time out faild!!!!!  ", -3);
 }
 
 int udpService::senddata(const char* buf, std::string ip, uint16_t port, uint32_t len, uint32_t timeout) {

@@ -24,6 +24,13 @@ bool addReader(std::atomic_ref<int8_t> lock, int8_t& seen) {
   return lock.compare_exchange_strong(seen, static_cast<int8_t>(seen + 1), std::memory_order_acquire);
 }
 
+// A writer holding the lock fails a read at once.
+bool writerHolds(int8_t seen, const char* op) {
+  if (seen >= 0) return false;
+  std::printf("[%s], lock_num: %d, writting\n", op, seen);
+  return true;
+}
+
 }  // namespace
 
 bool Block::TryLockForWrite() {
@@ -40,10 +47,7 @@ void Block::ReleaseWriteLock() { lockOf(*this).fetch_add(1, std::memory_order_re
 bool Block::TryLockForRead() {
   auto l = lockOf(*this);
   int8_t seen = l.load(std::memory_order_acquire);
-  if (seen < 0) {
-    std::printf("[%s], lock_num: %d, writting\n", "TryLockForRead", seen);
-    return false;
-  }
+  if (writerHolds(seen, "TryLockForRead")) return false;
   for (int attempt = 1;; ++attempt) {
     const int8_t tried = seen;
     if (addReader(l, seen)) return true;
@@ -64,10 +68,7 @@ bool Block::TryLockForRead() {
 bool Block::TryLockForReadNoBlock() {
   auto l = lockOf(*this);
   int8_t seen = l.load(std::memory_order_acquire);
-  if (seen < 0) {
-    std::printf("[%s], lock_num: %d, writting\n", "TryLockForReadNoBlock", seen);
-    return false;
-  }
+  if (writerHolds(seen, "TryLockForReadNoBlock")) return false;
   return addReader(l, seen);
 }
 

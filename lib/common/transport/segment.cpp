@@ -169,7 +169,7 @@ int Segment::ReadNoBlock(unsigned char channel, void* out) { return readFrame(ch
 int Segment::readFrame(unsigned char channel, void* out, bool noBlock) {
   if (out == nullptr) return 0;
   WritableBlock wb;
-  if (!(noBlock ? AcquireBlockToReadNoBlock(channel, wb) : AcquireBlockToRead(channel, wb))) return 0;
+  if (!acquireRead(channel, wb, noBlock)) return 0;
   const uint32_t length = frameLength(wb.buffer);
   int copied = 0;
   if (length > 0 && length + 2 <= conf_.GetBlockBufSize()) {
@@ -217,24 +217,22 @@ void Segment::ReleaseWrittenBlock(unsigned char, WritableBlock& wb) {
 }
 
 bool Segment::AcquireBlockToRead(unsigned char channel, WritableBlock& wb) {
-  if (!validChannel(channel, "AcquireBlockToRead")) return false;
-  if (!blocks_[channel].TryLockForRead()) {
-    std::printf("[Segment::AcquireBlockToRead] index:[%d], fail times:%d >>>>>>>>>>>>>>>>>>>>>>>>>>>>>>> \n", channel,
-                gReadLockFailures.fetch_add(1));
-    return false;
-  }
-  wb = {channel, &blocks_[channel], buffers_[channel]};
-  return true;
+  return acquireRead(channel, wb, false);
 }
 
 bool Segment::AcquireBlockToReadNoBlock(unsigned char channel, WritableBlock& wb) {
-  if (!validChannel(channel, "AcquireBlockToReadNoBlock")) return false;
-  if (!blocks_[channel].TryLockForReadNoBlock()) {
+  return acquireRead(channel, wb, true);
+}
+
+bool Segment::acquireRead(unsigned char channel, WritableBlock& wb, bool noBlock) {
+  if (!validChannel(channel, noBlock ? "AcquireBlockToReadNoBlock" : "AcquireBlockToRead")) return false;
+  Block& block = blocks_[channel];
+  if (!(noBlock ? block.TryLockForReadNoBlock() : block.TryLockForRead())) {
     std::printf("[Segment::AcquireBlockToRead] index:[%d], fail times:%d >>>>>>>>>>>>>>>>>>>>>>>>>>>>>>> \n", channel,
                 gReadLockFailures.fetch_add(1));
     return false;
   }
-  wb = {channel, &blocks_[channel], buffers_[channel]};
+  wb = {channel, &block, buffers_[channel]};
   return true;
 }
 

@@ -74,6 +74,7 @@ class Segment {
   bool validChannel(unsigned channel, const char* op) const;
   // Points the lock records and buffer table into the attachment.
   bool mapLayout(uint32_t messageClass, size_t segmentSize);
+  bool acquireRead(unsigned char channel, WritableBlock& wb, bool noBlock);
   int readFrame(unsigned char channel, void* out, bool noBlock);
   void detach();
 

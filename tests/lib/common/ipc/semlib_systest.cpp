@@ -19,6 +19,7 @@
 #include "common/ipc/semlib.h"
 #include "install_paths.h"
 #include "log/line_log.h"
+#include "fork_child.h"
 #include "stdout_capture.h"
 
 namespace {
@@ -27,19 +28,8 @@ using namespace std::chrono_literals;
 using zelor::common::ipc::kSemlibSemCount;
 
 // Status of a child that ran body and left with its result as exit code.
-template <typename Body>
-pid_t forkChild(Body body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  return pid;
-}
-
-int waitExit(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using zelor::test::forkChild;
+using zelor::test::waitExit;
 
 int semValue(int semid, int n) { return semctl(semid, n, GETVAL); }
 

@@ -14,6 +14,7 @@
 
 #include "common/transport/segment.h"
 #include "install_paths.h"
+#include "fork_child.h"
 #include "stdout_capture.h"
 
 namespace {
@@ -72,19 +73,8 @@ std::string readText(Segment& seg, unsigned char channel) {
   return std::string(reinterpret_cast<char*>(out.data()) + 2, static_cast<size_t>(n - 2));
 }
 
-template <typename Body>
-pid_t forkChild(Body body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  return pid;
-}
-
-int waitExit(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using zelor::test::forkChild;
+using zelor::test::waitExit;
 
 // Each test ends with segment 12 gone.
 class SegmentTest : public ::testing::Test {

@@ -1,5 +1,8 @@
 #pragma once
 
+// Steps the socket classes share: time-outs in milliseconds, sends that never
+// raise SIGPIPE, receives with a per-call time-out.
+
 #include <sys/time.h>
 
 #include <cstdint>
@@ -22,5 +25,14 @@ int setSocketTimeout(int fd, int option, uint32_t ms);
 
 // "Send up to the terminating zero" when len is 0.
 uint32_t sendLength(const char* data, uint32_t len);
+
+// One send of len bytes (0: up to the terminating zero). A peer that has gone
+// gives an error result, never SIGPIPE.
+int sendNoSignal(int fd, const char* data, uint32_t len);
+
+// One recv with a receive time-out, 0 standing for no limit. When the
+// time-out cannot be set, prints failureText and returns failureCode.
+int recvWithTimeout(int fd, char* buf, uint32_t size, uint32_t timeoutMs, const char* failureText,
+                    int failureCode);
 
 }  // namespace zelor::common::network

@@ -335,3 +335,27 @@ TEST_F(Sockets, UdpBindsOnlyForLoopbackAddressAndAppliesEachTimeout) {
       << text;
   close(raw);
 }
+
+TEST_F(Sockets, BlockingServerListenLoopTakesClientAndStops) {
+  zelor::test::StdoutCapture capture;
+  TCPServer server;
+  int client = -1;
+  std::thread peer([&] { client = connectTo(30040, 100); });
+  const int started = server.TCPServerStart(30040, "127.0.0.1");
+  peer.join();
+  close(client);
+
+  // With the first client taken the loop only idles; stopLoop ends it.
+  server.setPauseUs(0);
+  std::thread loop(TCPServer::listenSubProcess, &server);
+  std::this_thread::sleep_for(150ms);
+  server.stopLoop();
+  loop.join();
+  const std::string text = capture.finish();
+
+  EXPECT_EQ(started, 0);
+  EXPECT_NE(text.find("[TCPServer::TCPServerStart] bind port 30040 success!\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("[TCPServer::waitConnect] new connection ip:127.0.0.1 port:"), std::string::npos) << text;
+  EXPECT_NE(text.find("TCPServer::listenSubProcess timeout = 0 \n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("TCPServer::listenSubProcess listen ..."), std::string::npos) << "already connected: " << text;
+}

@@ -1,6 +1,7 @@
 #include "common/kernel_state.h"
 
-// The robot set-up overwrites the profile kind from the parameter block; until
-// then the kernel plans with its default, the seven-segment S-curve.
-std::int32_t gAccType = 1;
+std::int32_t gAccType = 0;
 double gPeriodTime = 0.004;
+std::int32_t elapsed[kStageStampCount] = {};
+double gScaraMechPara[5] = {};
+double gSoftLimitPara[9] = {};

@@ -55,7 +55,8 @@ TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
       // libutils: the configuration classes and globals of the zelor namespaces
       // (mangled), the m_st_* parameter globals.
       {zelor::test::built::kUtils,
-       std::regex(R"(_ZN5zelor\w+|_Z\w*17JsonProjectReader\w*|_Z\w*12ModbusClient\w*|m_st_\w+)")},
+       std::regex(R"(_ZN5zelor\w+|_Z\w*17JsonProjectReader\w*|_Z\w*12ModbusClient\w*|_Z\w*9UdpClient\w*|)"
+                  R"(_Z\w*10RobotQueue\w*|m_st_\w+)")},
       {zelor::test::built::kPlugin, std::regex(R"(luaopen_libquillonPlugin)")},
   };
   for (const Library& lib : libraries) {

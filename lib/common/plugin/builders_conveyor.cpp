@@ -34,13 +34,8 @@ Packet* PluginBase::alloc_syncCnv(const unsigned char* conveyor, bool isQueued) 
 Packet* PluginBase::alloc_stopsyncCnv(bool isQueued) { return send(cmd::stopsyncCnv, isQueued, {}); }
 
 Packet* PluginBase::alloc_SetCnvTracePoint(std::string text, bool isQueued) {
-  if (text.size() + 1 > kKernelParamBytes) {
-    ZLOG_ERROR("[%s] text of %zu bytes does not fit a packet, nothing sent", __func__, text.size());
-    return nullptr;
-  }
   ZLOG_DEBUG("alloc_SetCnvTracePoint: %s ", text.c_str());
-  const std::uint8_t terminator = 0;
-  return send(cmd::SetCnvTracePoint, isQueued, {{text.data(), text.size()}, {&terminator, 1}});
+  return sendTextWithNul(cmd::SetCnvTracePoint, isQueued, text.data(), text.size(), __func__);
 }
 
 Packet* PluginBase::alloc_GetEncoderValue(const unsigned char* channel, bool isQueued) {

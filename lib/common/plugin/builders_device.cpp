@@ -7,9 +7,6 @@
 
 namespace {
 
-// A text and its NUL must fit the kernel's parameter buffer.
-bool fitsWithNul(std::size_t textLength) { return textLength + 1 <= kKernelParamBytes; }
-
 // A char argument travels in the first byte of a 4-byte field.
 struct CharField {
   std::uint8_t bytes[4];
@@ -21,24 +18,14 @@ static_assert(sizeof(CharField) == 4);
 
 Packet* PluginBase::alloc_SetDeviceSN(const char* sn) {
   if (sn == nullptr) return refuseNull(__func__);
-  const std::size_t length = std::strlen(sn);
-  if (!fitsWithNul(length)) {
-    ZLOG_ERROR("[%s] text of %zu bytes does not fit a packet, nothing sent", __func__, length);
-    return nullptr;
-  }
-  return send(cmd::SetDeviceSN, 0, {{sn, length + 1}});
+  return sendTextWithNul(cmd::SetDeviceSN, 0, sn, std::strlen(sn), __func__);
 }
 
 Packet* PluginBase::alloc_GetDeviceSN() { return send(cmd::GetDeviceSN); }
 
 Packet* PluginBase::alloc_SetDeviceName(const char* name) {
   if (name == nullptr) return refuseNull(__func__);
-  const std::size_t length = std::strlen(name);
-  if (!fitsWithNul(length)) {
-    ZLOG_ERROR("[%s] text of %zu bytes does not fit a packet, nothing sent", __func__, length);
-    return nullptr;
-  }
-  return send(cmd::SetDeviceName, 0, {{name, length + 1}});
+  return sendTextWithNul(cmd::SetDeviceName, 0, name, std::strlen(name), __func__);
 }
 
 Packet* PluginBase::alloc_GetDeviceName() { return send(cmd::GetDeviceName); }

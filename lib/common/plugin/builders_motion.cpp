@@ -2,17 +2,21 @@
 #include "common/plugin/plugin_base.h"
 #include "log/line_log.h"
 
-namespace {
-
-// A move record, a count byte and the parallel outputs behind it. The kernel
-// reads no more than fits its buffer, so the count is bounded here.
-bool parallelOutputsFit(int count, const char* builder) {
-  if (count >= 0 && count <= kMaxParallelOutputs) return true;
-  ZLOG_ERROR("[%s] %d parallel outputs, 0 to %d fit a packet; nothing sent", builder, count, kMaxParallelOutputs);
-  return false;
+// The kernel reads no more than its buffer holds, so the count is bounded here
+// rather than left to the caller. No list means no outputs; the length still
+// covers the count given.
+template <typename Move>
+Packet* PluginBase::sendWithOutputs(const CommandSpec& spec, int isQueued, const Move* move,
+                                    const tagParallelOutputCmd* outputs, int count, const char* builder) {
+  if (move == nullptr) return refuseNull(builder);
+  if (count < 0 || count > kMaxParallelOutputs) {
+    ZLOG_ERROR("[%s] %d parallel outputs, 0 to %d fit a packet; nothing sent", builder, count, kMaxParallelOutputs);
+    return nullptr;
+  }
+  const auto countByte = static_cast<std::uint8_t>(outputs != nullptr ? count : 0);
+  return send(spec, isQueued,
+              {{move, sizeof(Move)}, {&countByte, 1}, {outputs, sizeof(tagParallelOutputCmd) * count}});
 }
-
-}  // namespace
 
 Packet* PluginBase::alloc_SetPTPCmd(const tagPTPCmd* move, int isQueued) {
   return sendRecord(cmd::SetPTPCmd, isQueued, move, __func__);
@@ -24,21 +28,12 @@ Packet* PluginBase::alloc_SetPTPWithLCmd(const tagPTPWithLCmd* move, bool isQueu
 
 Packet* PluginBase::alloc_SetPTPPOCmd(const tagPTPCmd* move, const tagParallelOutputCmd* outputs, int count,
                                       bool isQueued) {
-  if (move == nullptr) return refuseNull(__func__);
-  if (!parallelOutputsFit(count, __func__)) return nullptr;
-  // No list means no outputs; the length still covers the count given.
-  const auto countByte = static_cast<std::uint8_t>(outputs != nullptr ? count : 0);
-  return send(cmd::SetPTPPOCmd, isQueued,
-              {{move, sizeof *move}, {&countByte, 1}, {outputs, sizeof(tagParallelOutputCmd) * count}});
+  return sendWithOutputs(cmd::SetPTPPOCmd, isQueued, move, outputs, count, __func__);
 }
 
 Packet* PluginBase::alloc_SetPTPPOWithLCmd(const tagPTPWithLCmd* move, const tagParallelOutputCmd* outputs,
                                            int count, bool isQueued) {
-  if (move == nullptr) return refuseNull(__func__);
-  if (!parallelOutputsFit(count, __func__)) return nullptr;
-  const auto countByte = static_cast<std::uint8_t>(outputs != nullptr ? count : 0);
-  return send(cmd::SetPTPPOWithLCmd, isQueued,
-              {{move, sizeof *move}, {&countByte, 1}, {outputs, sizeof(tagParallelOutputCmd) * count}});
+  return sendWithOutputs(cmd::SetPTPPOWithLCmd, isQueued, move, outputs, count, __func__);
 }
 
 Packet* PluginBase::alloc_SetCPCmd(const tagCPCmd* move, int isQueued) {

@@ -53,6 +53,16 @@ Packet* PluginBase::send(const CommandSpec& spec, int isQueued, std::initializer
   return packet;
 }
 
+Packet* PluginBase::sendTextWithNul(const CommandSpec& spec, int isQueued, const char* text, std::size_t length,
+                                    const char* builder) {
+  if (length + 1 > kKernelParamBytes) {
+    ZLOG_ERROR("[%s] text of %zu bytes does not fit a packet, nothing sent", builder, length);
+    return nullptr;
+  }
+  const char terminator = '\0';
+  return send(spec, isQueued, {{text, length}, {&terminator, 1}});
+}
+
 Packet* PluginBase::refuseNull(const char* builder) {
   ZLOG_ERROR("[%s] no record given, nothing sent", builder);
   return nullptr;

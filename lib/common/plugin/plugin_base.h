@@ -225,6 +225,15 @@ class PluginBase {
 
   Packet* refuseNull(const char* builder);
 
+  // A text and its NUL; refused when they do not fit the kernel's buffer.
+  Packet* sendTextWithNul(const CommandSpec& spec, int isQueued, const char* text, std::size_t length,
+                          const char* builder);
+
+  // A move record, a count byte and the parallel outputs behind it.
+  template <typename Move>
+  Packet* sendWithOutputs(const CommandSpec& spec, int isQueued, const Move* move,
+                          const tagParallelOutputCmd* outputs, int count, const char* builder);
+
  private:
   PluginType m_pluginType = PLUGIN_NONE;
   PacketPool m_pool;

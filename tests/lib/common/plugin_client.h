@@ -21,12 +21,14 @@ class RecordingClient : public PluginBase {
 
   int processTranslate(Packet* packet) override {
     std::memcpy(&sent, packet, sizeof(Packet));
+    lastPacket = packet;
     ++transports;
     return transportResult;
   }
 
   std::vector<Wait> waits;
   Packet sent{};
+  Packet* lastPacket = nullptr;
   int transports = 0;
   int transportResult = 1;
 };

@@ -86,6 +86,11 @@ int ModbusClient::doConnect() {
 
 bool ModbusClient::IsOnline() const { return m_online && m_ctx != nullptr; }
 
+int ModbusClient::dropOnFailure(int result) {
+  if (result == -1) drop();
+  return result;
+}
+
 void ModbusClient::drop() {
   if (m_ctx == nullptr) return;
   modbus_close(m_ctx);
@@ -113,33 +118,25 @@ int ModbusClient::readCoils(int address, int count, std::uint8_t* buffer) {
 
 int ModbusClient::writeCoils(int address, int count, const std::uint8_t* buffer) {
   if (m_ctx == nullptr || buffer == nullptr) return -1;
-  const int rc = modbus_write_bits(m_ctx, address, count, buffer);
-  if (rc == -1) drop();
-  return rc;
+  return dropOnFailure(modbus_write_bits(m_ctx, address, count, buffer));
 }
 
 int ModbusClient::readInCoils(int address, int count, std::uint8_t* buffer) {
   if (buffer == nullptr) return 0;
   if (m_ctx == nullptr) return -1;
-  const int rc = modbus_read_input_bits(m_ctx, address, count, buffer);
-  if (rc == -1) drop();
-  return rc;
+  return dropOnFailure(modbus_read_input_bits(m_ctx, address, count, buffer));
 }
 
 int ModbusClient::readRegister(int address, int count, std::uint16_t* buffer) {
   if (buffer == nullptr) return 0;
   if (m_ctx == nullptr) return -1;
-  const int rc = modbus_read_registers(m_ctx, address, count, buffer);
-  if (rc == -1) drop();
-  return rc;
+  return dropOnFailure(modbus_read_registers(m_ctx, address, count, buffer));
 }
 
 int ModbusClient::readInRegister(int address, int count, std::uint16_t* buffer) {
   if (buffer == nullptr) return 0;
   if (m_ctx == nullptr) return -1;
-  const int rc = modbus_read_input_registers(m_ctx, address, count, buffer);
-  if (rc == -1) drop();
-  return rc;
+  return dropOnFailure(modbus_read_input_registers(m_ctx, address, count, buffer));
 }
 
 int ModbusClient::writeRegister(int address, int count, const std::uint16_t* buffer) {

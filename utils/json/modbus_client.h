@@ -47,6 +47,7 @@ class ZELOR_EXPORT ModbusClient {
  private:
   int createContext(const char* ip, int port, int slaveId);
   void drop();
+  int dropOnFailure(int result);
 
   modbus_t* m_ctx = nullptr;
   std::uint8_t* m_bits = nullptr;

@@ -1,0 +1,161 @@
+#include "json/settings_json.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <exception>
+#include <fstream>
+
+#include <json/reader.h>
+
+#include "install_paths.h"
+#include "log/line_log.h"
+
+namespace zelor::config {
+
+std::string projectPath(const char* relative) {
+  return std::string(paths::kProjectDir) + "/" + relative;
+}
+
+bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+void readSettings(const std::string& path, Json::Value& root, const char* func,
+                  ParseFailure failure) {
+  root = Json::Value();
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  bool parsed = false;
+  try {
+    parsed = Json::parseFromStream(builder, in, &root, &errors);
+  } catch (const std::exception& e) {
+    errors = e.what();
+  }
+  if (!parsed) {
+    // What a failed parse leaves behind is not a document to trust.
+    root = Json::Value();
+    if (failure == ParseFailure::kNothing) {
+      zelor::log::lineLog("ERROR", func, __FILE__, __LINE__, "read file[%s] error, nothing", path.c_str());
+    } else {
+      zelor::log::lineLog("ERROR", func, __FILE__, __LINE__, "read file[%s] error:%s", path.c_str(),
+                          errors.c_str());
+    }
+    return;
+  }
+  if (root.isNull()) {
+    zelor::log::lineLog("ERROR", func, __FILE__, __LINE__, "read file[%s] error, nothing", path.c_str());
+  }
+}
+
+bool isMissing(Json::Value& parent, const char* key) {
+  if (!parent.isObject() && !parent.isNull()) return true;
+  return parent[key].isNull();
+}
+
+template <>
+std::optional<double> convert<double>(const Json::Value& value) {
+  try {
+    double d = value.asDouble();
+    if (!std::isfinite(d)) return std::nullopt;
+    return d;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+template <>
+std::optional<float> convert<float>(const Json::Value& value) {
+  std::optional<double> d = convert<double>(value);
+  if (!d || std::fabs(*d) > FLT_MAX) return std::nullopt;
+  return static_cast<float>(*d);
+}
+
+template <>
+std::optional<int> convert<int>(const Json::Value& value) {
+  try {
+    return value.asInt();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+template <>
+std::optional<unsigned> convert<unsigned>(const Json::Value& value) {
+  try {
+    return value.asUInt();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+template <>
+std::optional<bool> convert<bool>(const Json::Value& value) {
+  try {
+    return value.asBool();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+template <>
+std::optional<std::string> convert<std::string>(const Json::Value& value) {
+  try {
+    return value.asString();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+void logWrongKind(const char* func, const char* key) {
+  zelor::log::lineLog("WARNI", func, __FILE__, __LINE__, "get %s error, wrong type", key);
+}
+
+std::optional<st_triple> readTriple(Json::Value& value, const char* key, const char* func) {
+  if (!value.isObject()) {
+    logWrongKind(func, key);
+    return std::nullopt;
+  }
+  st_triple t{100.0f, 1.0f, 50.0f};
+  if (auto v = member<float>(value, "def", func)) t.def = *v;
+  if (auto v = member<float>(value, "min", func)) t.min = *v;
+  if (auto v = member<float>(value, "max", func)) t.max = *v;
+  return t;
+}
+
+bool saveTextFile(const std::string& path, const std::string& text) {
+  const std::string::size_type slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  std::string temp = folder + "/.settings.XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+
+  // Keep the mode of the file being replaced; a new file gets 0644.
+  struct stat old {};
+  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+
+  bool ok = true;
+  const char* p = text.data();
+  std::size_t left = text.size();
+  while (ok && left > 0) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (ok && fsync(fd) != 0) ok = false;
+  if (close(fd) != 0) ok = false;
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace zelor::config

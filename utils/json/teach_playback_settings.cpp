@@ -189,13 +189,14 @@ void JsonProjectReader::st_temp_load() {
 
 void JsonProjectReader::st_inch_load() {
   const std::string path = projectPath("settings/teach/inch.json");
-  if (!zelor::config::fileExists(path)) {
+  Json::Value root;
+  if (zelor::config::fileExists(path)) readSettings(path, root, __func__);
+  // A file that does not parse counts as absent, like everywhere else.
+  if (root.isNull()) {
     inch.distance = 0.1f;
     inch.angle = 0.1f;
     return;
   }
-  Json::Value root;
-  readSettings(path, root, __func__);
   if (auto v = member<float>(root, "distance", __func__)) inch.distance = *v;
   inch.angle = member<float>(root, "angle", __func__).value_or(0.1f);
 }

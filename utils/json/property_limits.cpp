@@ -21,8 +21,8 @@ constexpr st_triple kMissingTriple{100.0f, 1.0f, 50.0f};
 
 // An array of limit objects fills entries 0 .. min(length, 6)-1; entries
 // beyond, and entries that are not objects, keep their values.
-void readTripleArray(Json::Value& parent, const char* key, st_triple (&out)[kAxisCount],
-                     const char* missingLine, const char* func) {
+void readTripleArray(Json::Value& parent, const char* key, st_triple* out, const char* missingLine,
+                     const char* func) {
   if (isMissing(parent, key) || !parent[key].isArray()) {
     zelor::log::lineLog("ERROR", func, __FILE__, __LINE__, "%s", missingLine);
     return;
@@ -38,6 +38,23 @@ void readTripleArray(Json::Value& parent, const char* key, st_triple (&out)[kAxi
 st_triple tripleOrDefault(Json::Value& parent, const char* key, const char* func) {
   if (isMissing(parent, key)) return kMissingTriple;
   return readTriple(parent[key], key, func).value_or(kMissingTriple);
+}
+
+// One limit array of a section: section.group.key. A missing group is skipped
+// without a line.
+struct GroupArray {
+  const char* group;
+  const char* key;
+  st_triple* out;
+  const char* missingLine;
+};
+
+template <size_t N>
+void readGroupArrays(Json::Value& section, const GroupArray (&rows)[N], const char* func) {
+  for (const GroupArray& row : rows) {
+    if (isMissing(section, row.group)) continue;
+    readTripleArray(section[row.group], row.key, row.out, row.missingLine, func);
+  }
 }
 
 }  // namespace
@@ -82,21 +99,15 @@ void JsonProjectReader::st_default_load() {
   if (isMissing(root, "teach")) {
     ZLOG_ERROR("Can't find teach default param");
   } else {
-    Json::Value& teachLimits = root["teach"];
-    if (!isMissing(teachLimits, "joint")) {
-      Json::Value& joint = teachLimits["joint"];
-      readTripleArray(joint, "velocity", limits.teachJointVelocity,
-                      "Can't find teach joint velocity default param", __func__);
-      readTripleArray(joint, "acceleration", limits.teachJointAcceleration,
-                      "Can't find teach joint acceleration default param", __func__);
-    }
-    if (!isMissing(teachLimits, "coordinate")) {
-      Json::Value& coordinate = teachLimits["coordinate"];
-      readTripleArray(coordinate, "velocity", limits.teachCoordinateVelocity,
-                      "Can't find teach coordinate velocity default param", __func__);
-      readTripleArray(coordinate, "acceleration", limits.teachCoordinateAcceleration,
-                      "Can't find teach coordinate acceleration default param", __func__);
-    }
+    const GroupArray rows[] = {
+        {"joint", "velocity", limits.teachJointVelocity, "Can't find teach joint velocity default param"},
+        {"joint", "acceleration", limits.teachJointAcceleration, "Can't find teach joint acceleration default param"},
+        {"coordinate", "velocity", limits.teachCoordinateVelocity,
+         "Can't find teach coordinate velocity default param"},
+        {"coordinate", "acceleration", limits.teachCoordinateAcceleration,
+         "Can't find teach coordinate acceleration default param"},
+    };
+    readGroupArrays(root["teach"], rows, __func__);
   }
 
   if (isMissing(root, "driver")) {
@@ -126,24 +137,18 @@ void JsonProjectReader::st_default_load() {
 
   if (isMissing(root, "playback")) return;
   Json::Value& playbackLimits = root["playback"];
-  if (!isMissing(playbackLimits, "joint")) {
-    Json::Value& joint = playbackLimits["joint"];
-    readTripleArray(joint, "velocity", limits.playbackJointVelocity,
-                    "Can't find playback joint velocity default param", __func__);
-    readTripleArray(joint, "acceleration", limits.playbackJointAcceleration,
-                    "Can't find playback joint acceleration default param", __func__);
-    readTripleArray(joint, "jerk", limits.playbackJointJerk,
-                    "Can't find playback joint jerk default param", __func__);
-  }
-  if (!isMissing(playbackLimits, "coordinate")) {
-    Json::Value& coordinate = playbackLimits["coordinate"];
-    readTripleArray(coordinate, "velocity", limits.playbackCoordinateVelocity,
-                    "Can't find playback coordinate velocity default param", __func__);
-    readTripleArray(coordinate, "acceleration", limits.playbackCoordinateAcceleration,
-                    "Can't find playback coordinate acceleration default param", __func__);
-    readTripleArray(coordinate, "jerk", limits.playbackCoordinateJerk,
-                    "Can't find playback coordinate jerk default param", __func__);
-  }
+  const GroupArray rows[] = {
+      {"joint", "velocity", limits.playbackJointVelocity, "Can't find playback joint velocity default param"},
+      {"joint", "acceleration", limits.playbackJointAcceleration,
+       "Can't find playback joint acceleration default param"},
+      {"joint", "jerk", limits.playbackJointJerk, "Can't find playback joint jerk default param"},
+      {"coordinate", "velocity", limits.playbackCoordinateVelocity,
+       "Can't find playback coordinate velocity default param"},
+      {"coordinate", "acceleration", limits.playbackCoordinateAcceleration,
+       "Can't find playback coordinate acceleration default param"},
+      {"coordinate", "jerk", limits.playbackCoordinateJerk, "Can't find playback coordinate jerk default param"},
+  };
+  readGroupArrays(playbackLimits, rows, __func__);
   if (!isMissing(playbackLimits, "arch")) {
     Json::Value& archLimits = playbackLimits["arch"];
     limits.archStartHeight = tripleOrDefault(archLimits, "startHeight", __func__);

@@ -23,19 +23,28 @@ std::string projectPath(const char* relative) {
 
 bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
+bool parseFile(const std::string& path, Json::Value& root, std::string& errors) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) {
+    errors = "cannot open";
+    return false;
+  }
+  Json::CharReaderBuilder builder;
+  try {
+    return Json::parseFromStream(builder, in, &root, &errors);
+  } catch (const std::exception& e) {
+    errors = e.what();
+    return false;
+  }
+}
+
 void readSettings(const std::string& path, Json::Value& root, const char* func,
                   ParseFailure failure) {
   root = Json::Value();
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return;
-  Json::CharReaderBuilder builder;
+  // A file that cannot be opened is not an error: every key counts as missing.
+  if (access(path.c_str(), R_OK) != 0) return;
   std::string errors;
-  bool parsed = false;
-  try {
-    parsed = Json::parseFromStream(builder, in, &root, &errors);
-  } catch (const std::exception& e) {
-    errors = e.what();
-  }
+  const bool parsed = parseFile(path, root, errors);
   if (!parsed) {
     // What a failed parse leaves behind is not a document to trust.
     root = Json::Value();

@@ -17,6 +17,10 @@ std::string projectPath(const char* relative);
 
 bool fileExists(const std::string& path);
 
+// Parses path into root; false with the parser's text in errors when the file
+// cannot be opened or parsed (root then holds what the parser left).
+bool parseFile(const std::string& path, Json::Value& root, std::string& errors);
+
 // How a parse failure is reported: with the parser's text, or as "nothing".
 enum class ParseFailure { kParserText, kNothing };
 

@@ -2,10 +2,7 @@
 // arch heights, frames, frame selection, inch steps and the latch template.
 #include <algorithm>
 #include <cstdio>
-#include <exception>
-#include <fstream>
 
-#include <json/reader.h>
 #include <json/value.h>
 
 #include "json/json_project_reader.h"
@@ -231,17 +228,9 @@ void JsonProjectReader::st_temp_coord_save(int user, int tool) {
 
   const std::string path = projectPath("settings/quillon/config.json");
   Json::Value root;
-  if (zelor::config::fileExists(path)) {
-    std::ifstream in(path, std::ios::binary);
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    bool parsed = false;
-    try {
-      parsed = Json::parseFromStream(builder, in, &root, &errors);
-    } catch (const std::exception& e) {
-      errors = e.what();
-    }
-    if (!parsed) std::printf("read file[%s] error:%s\n", path.c_str(), errors.c_str());
+  std::string errors;
+  if (zelor::config::fileExists(path) && !zelor::config::parseFile(path, root, errors)) {
+    std::printf("read file[%s] error:%s\n", path.c_str(), errors.c_str());
   }
   // Only an object can hold the selection beside the other members.
   if (!root.isObject()) root = Json::Value(Json::objectValue);

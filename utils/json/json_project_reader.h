@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "json/kernel_param_records.h"
+#include "common/protocol/command_records.h"
 #include "json/project_records.h"
 #include "zelor_export.h"
 

@@ -168,13 +168,6 @@ struct st_inch {
   float angle;
 };
 
-// Latch pose template.
-struct st_PoseTemplate_t {
-  float x, y, z, r;
-  float jointAngle[4];
-};
-static_assert(sizeof(st_PoseTemplate_t) == 32);
-
 struct st_collisionStop {
   int resumeType;
   int stopType;

@@ -214,8 +214,8 @@ void JsonProjectReader::st_load_latchPos() {
     for (unsigned i = 0; i < n; ++i) {
       auto v = element<float>(angles, i, "jointAngle", __func__);
       if (!v) continue;
-      latchPos.jointAngle[i] = *v;
-      std::printf("[%s], pos template:jointAngle[%u]: %f \n", __func__, i, latchPos.jointAngle[i]);
+      latchPos.joint[i] = *v;
+      std::printf("[%s], pos template:jointAngle[%u]: %f \n", __func__, i, latchPos.joint[i]);
     }
   }
   std::printf("[%s], pos template:[x,y,z,r]:[%f,%f,%f,%f] \n", __func__, latchPos.x, latchPos.y, latchPos.z,

@@ -207,7 +207,7 @@ TEST_F(TeachPlayback, LatchTemplateTakesAtMostFourAnglesAndNoZ) {
   reader.st_load_latchPos();
   EXPECT_EQ(reader.latchPos.x, 1.0f);
   EXPECT_EQ(reader.latchPos.z, 12.0f);
-  EXPECT_EQ(reader.latchPos.jointAngle[3], 40.0f);
+  EXPECT_EQ(reader.latchPos.joint[3], 40.0f);
   EXPECT_EQ(output.count("pos template:jointAngle["), 4u);
   EXPECT_EQ(output.count("pos template:[x,y,z,r]:[1.000000,2.000000,12.000000,4.000000]"), 1u);
 
@@ -215,7 +215,7 @@ TEST_F(TeachPlayback, LatchTemplateTakesAtMostFourAnglesAndNoZ) {
   writeFile("settings/teach/latch_pos.json", R"({"jointAngle": {"a": 1}})");
   reader.st_load_latchPos();
   EXPECT_EQ(output.count("get pos template:jointAngle error"), 1u);
-  EXPECT_EQ(reader.latchPos.jointAngle[0], 10.0f);
+  EXPECT_EQ(reader.latchPos.joint[0], 10.0f);
 }
 
 TEST_F(TeachPlayback, FrameSelectionSaveKeepsTheOtherMembers) {

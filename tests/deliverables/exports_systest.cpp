@@ -51,7 +51,7 @@ TEST(Deliverables, SharedLibrariesLoad) {
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
       {zelor::test::built::kQuillon, std::regex(R"(RTS\w+)")},
-      {zelor::test::built::kVantrel, std::regex(R"(vantrel_\w+|gIsCollisionDect)")},
+      {zelor::test::built::kVantrel, std::regex(R"(vantrel_\w+|gIsCollisionDect|sinQ|cosQ|tanQ|acosQ|asinQ)")},
       // libutils: the configuration classes and globals of the zelor namespaces
       // (mangled), the m_st_* parameter globals.
       {zelor::test::built::kUtils,

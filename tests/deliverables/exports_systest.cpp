@@ -48,6 +48,18 @@ TEST(Deliverables, SharedLibrariesLoad) {
   EXPECT_NE(dlsym(RTLD_DEFAULT, "gIsCollisionDect"), nullptr);
 }
 
+TEST(Deliverables, MotionLibraryExportsItsTrigonometry) {
+  void* vantrel = dlopen(zelor::test::built::kVantrel, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(vantrel, nullptr) << dlerror();
+  for (const char* name : {"sinQ", "cosQ", "tanQ", "acosQ", "asinQ"}) {
+    EXPECT_NE(dlsym(vantrel, name), nullptr) << name;
+  }
+  using Fn = double (*)(double);
+  auto acosQ = reinterpret_cast<Fn>(dlsym(vantrel, "acosQ"));
+  ASSERT_NE(acosQ, nullptr);
+  EXPECT_EQ(acosQ(-1.0), 3.141592653589793);
+}
+
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
       {zelor::test::built::kQuillon, std::regex(R"(RTS\w+)")},

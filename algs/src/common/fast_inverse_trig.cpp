@@ -97,7 +97,8 @@ double Gap(double x) {
   return h + ((kPio2 - h) - s - (p - (s - x)) + kPio2Lo);
 }
 
-// asin on 0.5 < x: pi/2 - sqrt(1 - x)·(c - x·T(x)).
+// asin on 0.5 < x: pi/2 - sqrt(1 - x)·(c - x·T(x)); the low part of c lies
+// below it, the low part of pi/2 above.
 double Tail(double x) {
   if (x < 1.0) {
     const double t = x * polynomial(x, kAsinTail);

@@ -37,7 +37,13 @@ inline double takeInteger(double t, std::int64_t& k) {
 // (about 2^-62), so the fraction keeps full precision even then.
 void ReduceFull(double* r, double* rLow, int* q, double x) {
   const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
-  // Product weight of piece 0 against the bit 2^2 (>= 19 for |x| >= 2^19).
+  if (biased < 1023) {  // |x| < 1 needs no table (and would index before it)
+    *r = x;
+    *rLow = 0.0;
+    *q = 0;
+    return;
+  }
+  // Product weight of piece 0 against the bit 2^2 (>= 0 for |x| >= 1).
   const int shift = biased - 1075 + 54 - 2;
   const int rho = shift % kPieceBits;
   // The row whose cuts fall at most 7 bits below the weight 2^2.

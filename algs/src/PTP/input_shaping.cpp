@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "log/line_log.h"
+#include "common/core_interface.h"
 
 namespace {
 
@@ -69,8 +69,8 @@ void vInitShape(int n, ShapCmdTypedef cmd) {
     ch.A1 = 1.0;
     ch.A2 = 0.0;
     ch.A3 = 0.0;
-    ZLOG_WARN("input shaping channel %d: damping %g, frequency %g, period %g give no shaper; values pass through",
-              n, cmd.zeta, cmd.frequency, cmd.period);
+    KernelLog("vInitShape: channel %d damping %g frequency %g period %g give no shaper, values pass through\r\n", n,
+              cmd.zeta, cmd.frequency, cmd.period);
     return;
   }
   ch.A1 = a1;

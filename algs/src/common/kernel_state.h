@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/protocol/command_records.h"
+
 // Kernel-wide state: static single-instance records, zero at load unless said.
 
 // Velocity profile kind: 0 five-segment, 1 seven-segment S-curve, 2 cosine;
@@ -19,3 +21,29 @@ extern std::int32_t elapsed[kStageStampCount];
 extern double gScaraMechPara[5];
 // Maximum of joints 1-4, minimum of joints 1-4, smallest allowed |joint 2|.
 extern double gSoftLimitPara[9];
+
+// The robot parameter block as received (its layout belongs to the set-up).
+inline constexpr int kRobotParamBlockSize = 712;
+extern std::uint8_t gScaraParams[kRobotParamBlockSize];
+// Motor speed limit per joint, revolutions per minute.
+extern double gAxisSpeedOver[4];
+// Joint parameters; 5-8 are the gear reduction ratios of joints 1-4.
+extern double gJointPara[9];
+// Speed, acceleration and jerk limits in joint and Cartesian space, in the
+// form of the point-to-point joint and coordinate records.
+extern tagPTPJointParams gJointSpAcJkLimit;
+extern tagPTPCoordinateParams gCoorSpAcJkLimit;
+extern std::uint8_t gSimulatedFlag[4];
+// Coupling flags; the fourth couples joint 3 to joint 4.
+extern std::uint8_t gCouplFlag[4];
+// Joint-3 travel per degree of joint 4 while coupled.
+extern double gRatioCompToThreeFromFour;
+// Latch pose template: x, y, z, r, then joints 1-4.
+extern float gPoseTemplate[8];
+
+// Switches from the parameter block.
+extern std::uint8_t gUsingTrueMotion;
+extern std::uint8_t gDynamicOptimal;
+extern std::uint8_t gTorqueFeedforward;
+extern std::uint8_t gInputECP;
+extern std::uint8_t gInputShaping;

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+
+// Motion state of the four joints and the kernel's activity flags; zero at
+// load unless said.
+
+// What the profile stage does this cycle (gRobotPrfMode).
+enum RobotPrfMode : std::uint8_t {
+  kPrfIdle = 0,
+  kPrfJogJoint = 1,      // jog or inch in joint space
+  kPrfJogCartesian = 2,  // jog or inch in Cartesian space
+  kPrfHoming = 3,
+  kPrfExecute = 4,       // planned entries run
+  kPrfExecuteHold = 5,   // set by the entry runner; the profile stage does nothing
+  kPrfStop = 7,          // kind in gStopMode
+  kPrfPoseReset = 8,
+  kPrfEnableCheck = 10,
+  kPrfConveyorStop = 14,
+};
+
+// Kind of stop in progress (gStopMode).
+enum StopMode : std::uint8_t {
+  kStopEmergency = 0,
+  kStopSmooth = 1,
+  kStopPath = 2,
+  kStopTeach = 3,
+};
+
+// Joint set points of this cycle and their speeds (units per second).
+struct tagRobotAxisMove {
+  double nextPos[4];
+  double nextVel[4];
+  double aux[4];
+};
+extern tagRobotAxisMove gRobotAxisMove;
+
+// Per-joint feedback copied from the axes group each cycle.
+struct tagServoFeedBack {
+  double position;
+  double velocity;
+  double torque;
+  double reserved;
+};
+extern tagServoFeedBack gServoFeedBack[4];
+
+extern double gActualPosition[4];
+extern double gActualVelocity[4];
+// Refreshed every 5th cycle from the velocity change over those cycles.
+extern double gActualAcceleration[4];
+
+// Jog in progress: signed velocity, target speed, acceleration, active command.
+struct tagTeachMove {
+  double velocity;
+  double targetSpeed;
+  double acceleration;
+  std::uint8_t cmd;
+};
+extern tagTeachMove gTeachMove;
+
+extern std::uint8_t gRobotPrfMode;     // RobotPrfMode
+extern std::uint8_t gStopMode;         // StopMode
+extern std::uint8_t gStopCmdPlanFlag;  // the stop in progress has its profile
+extern std::uint8_t gCmdFinishFlag;    // no motion is being executed
+extern std::uint8_t gPauseCmdFlag;     // queued execution paused
+extern std::uint8_t gHandTeachFlag;    // drives not under motion control
+extern std::uint8_t gDriverAlarmFlag;
+extern std::uint8_t gDriverResetFlag;
+extern std::uint8_t gDriverEnbleFlag[4];
+extern std::uint8_t gRobotEnableFlag;
+extern std::uint8_t gEmergencyStop;
+extern std::uint8_t gSafeGuardStop;
+// Excitation mode (id 206); 1 silences the periodic statistics lines.
+extern std::uint8_t gExcitMode;
+
+extern std::uint32_t gPeriodCount;   // cycles into the current stop or move profile
+extern std::uint32_t gPeriodCount1;  // cycles into the blend with the next entry
+extern std::uint32_t gSystick;       // cycles since load

@@ -1,0 +1,3 @@
+#include "common/run_data.h"
+
+tagAlgsRunData gAlgsRunData = {};

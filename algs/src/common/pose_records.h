@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/protocol/command_records.h"
+
 // Pose and frame records that the kernel's stages hand each other. Lengths in
 // mm, angles in degrees (joint 3 in mm).
 
@@ -24,32 +26,12 @@ struct JointTheta {
 };
 static_assert(sizeof(JointTheta) == 32);
 
-#pragma pack(push, 1)
-
-// Tool offset against the flange. The index is the tool's number as the
-// frame commands carry it; the kinematics read x, y, z only.
-struct tagToolParams {
-  std::uint32_t index;
-  float x;
-  float y;
-  float z;
-  float r;
-};
-static_assert(sizeof(tagToolParams) == 20);
-static_assert(offsetof(tagToolParams, x) == 4);
-
-// User frame in the base frame: origin x, y, z and rotation r about z.
-struct tagLocalParams {
-  std::uint32_t index;
-  float x;
-  float y;
-  float z;
-  float r;
-};
-static_assert(sizeof(tagLocalParams) == 20);
-static_assert(offsetof(tagLocalParams, x) == 4);
-
-#pragma pack(pop)
+// Tool offset against the flange and user frame in the base frame: the
+// 20-byte frame record of the frame commands (index, then x, y, z, r). The
+// index is the frame's number; the kinematics read x, y, z (and r of a user
+// frame, its rotation about z).
+using tagToolParams = tagCoordParamsFull;
+using tagLocalParams = tagCoordParamsFull;
 
 // A pose with the joints it was reached at and the frames it is expressed in.
 // The pre-processing keeps the start of the next queued move in one of these.

@@ -1,17 +1,16 @@
 #include "json/settings_json.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <exception>
 #include <fstream>
 
 #include <json/reader.h>
+#include <json/writer.h>
 
+#include "common/util/atomic_file.h"
 #include "install_paths.h"
 #include "log/line_log.h"
 
@@ -136,35 +135,17 @@ std::optional<st_triple> readTriple(Json::Value& value, const char* key, const c
   return t;
 }
 
+std::string styledText(const Json::Value& value) {
+  // The project files have always been written in this writer's layout.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  Json::StyledWriter writer;
+  return writer.write(value);
+#pragma GCC diagnostic pop
+}
+
 bool saveTextFile(const std::string& path, const std::string& text) {
-  const std::string::size_type slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-  std::string temp = folder + "/.settings.XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-
-  // Keep the mode of the file being replaced; a new file gets 0644.
-  struct stat old {};
-  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-
-  bool ok = true;
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (ok && left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (ok && fsync(fd) != 0) ok = false;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return zelor::common::util::writeFileAtomic(path, text);
 }
 
 }  // namespace zelor::config

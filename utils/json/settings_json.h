@@ -85,6 +85,10 @@ inline float clampToLimit(float v, const st_triple& t) {
 // min 1, max 100. Nothing when value is not an object.
 std::optional<st_triple> readTriple(Json::Value& value, const char* key, const char* func);
 
+// The value in Json::StyledWriter's layout (three-space indent, short arrays
+// on one line), as the project files are written.
+std::string styledText(const Json::Value& value);
+
 // Writes text to path crash-safely: a temporary file in the same folder,
 // flushed to disk, then renamed over path. False when any step fails.
 bool saveTextFile(const std::string& path, const std::string& text);

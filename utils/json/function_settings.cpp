@@ -311,6 +311,18 @@ int JsonProjectReader::get_remotectrl_conf(std::string& name, std::string& mode)
   return 1;
 }
 
+int JsonProjectReader::set_remotectrl_conf(std::string name, std::string mode) {
+  Json::Value root(Json::objectValue);
+  root["name"] = name;
+  root["mode"] = mode;
+  const std::string path = projectPath("settings/function/remoteControl.json");
+  if (!zelor::config::saveTextFile(path, zelor::config::styledText(root))) {
+    ZLOG_ERROR("Create file error%s", path.c_str());
+    return 0;
+  }
+  return 1;
+}
+
 int JsonProjectReader::st_advanced_function_load(st_advanced_function& params) {
   Json::Value root;
   readSettings(projectPath("properties/AdvancedFunction.json"), root, __func__);

@@ -12,6 +12,8 @@ class Value;
 }
 struct st_project;
 struct st_structure;
+struct stMatrixPallet;
+struct stTeachPallet;
 
 // Loads the settings, properties and project files under the project
 // directory into plain records. One declaration serves libutils, brevan,
@@ -73,6 +75,21 @@ class ZELOR_EXPORT JsonProjectReader {
   // Thresholds of joints 1..4 for the collision level in force; level 0
   // switches collision detection off and keeps the previous thresholds.
   tagTorDiffParams* GetTorDiffParams();
+
+  // Projects and point files. Names from outside are one path segment (a
+  // project) or "<project>/<file>"; anything else is refused.
+  bool RegexProjectFile(const char* name, st_project** out);
+  bool JsonToLua(const char* relPath);
+  int GetAllTeachPoint(const char* path, HMIPoint* points);
+  void UpdateLuaJson(const char* path, HMIPoint* points);
+
+  // Remote-control selection, point scripts, tracking and pallets.
+  int set_remotectrl_conf(std::string name, std::string mode);
+  int DeleteLua(const char* name);
+  int ReadJsonArray(const char* path, Json::Value& out);
+  int getAutoTraceConfig(int index, Conveyor& conveyor);
+  int GetMatrixPalletInfo(int index, stMatrixPallet* pallet, const char* path);
+  int GetTeachPalletInfo(int index, stTeachPallet* pallet, const char* path);
 
   // Records sent to the motion kernel as they are.
   int paramsSpeedFactor() const;           // common ratio as a whole number

@@ -212,3 +212,16 @@ struct stStopConf {
 struct DragSenseAdjust {
   int j1, j2, j3, j4, j5, j6;
 };
+
+// A taught point of the pendant's point list, as GetAllTeachPoint fills it.
+struct HMIPoint {
+  char name[8];            // NUL-terminated, at most 7 characters
+  char armOrientation[8];  // "left" or "right"
+  float x, y, z, r;
+  float reserved[2];  // the reader leaves these alone
+  std::uint8_t tool;
+  std::uint8_t user;
+};
+
+// Points of a point file the pendant's list holds.
+inline constexpr int kHmiPointCount = 16;

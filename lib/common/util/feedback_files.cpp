@@ -126,13 +126,17 @@ int JsonUtil::getTcpipRealTimeConf30005(TCPIPRealTimeDataFormater30005& rec, boo
     rec.cycle = 0;
     return setTcpipRealTimeConf30005(rec, true);
   }
-  auto it = doc.IsObject() ? doc.FindMember("cycle") : doc.MemberEnd();
-  if (!doc.IsObject() || it == doc.MemberEnd() || !(it->value.IsInt64() || it->value.IsUint64())) {
+  const rapidjson::Value* found = nullptr;
+  if (doc.IsObject()) {
+    auto it = doc.FindMember("cycle");
+    if (it != doc.MemberEnd() && (it->value.IsInt64() || it->value.IsUint64())) found = &it->value;
+  }
+  if (found == nullptr) {
     detail::printNoMember(__func__, __LINE__, "cycle");
     return -1;
   }
   // A period cannot be negative; one beyond 32 bits is the longest there is.
-  const rapidjson::Value& cycle = it->value;
+  const rapidjson::Value& cycle = *found;
   if (!cycle.IsUint64()) {
     rec.cycle = 0;
   } else if (cycle.GetUint64() > std::numeric_limits<std::uint32_t>::max()) {

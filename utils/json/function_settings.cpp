@@ -15,6 +15,7 @@
 #include "log/ombrel.h"
 
 using zelor::config::clampToLimit;
+using zelor::config::copyText;
 using zelor::config::element;
 using zelor::config::fileExists;
 using zelor::config::isMissing;
@@ -27,11 +28,6 @@ namespace {
 // The channel of the configuration library's channel lines.
 constexpr int kLogChannel = -16;
 constexpr int kInfo = 2;
-
-void copyText(char* field, std::size_t size, const std::string& text) {
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
-}
 
 }  // namespace
 

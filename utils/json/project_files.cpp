@@ -19,6 +19,7 @@
 #include "log/line_log.h"
 
 using zelor::config::convert;
+using zelor::config::copyText;
 using zelor::config::fileExists;
 using zelor::config::isMissing;
 using zelor::config::member;
@@ -53,13 +54,6 @@ double numberAt(const Json::Value& array, unsigned i) {
 
 std::string textOf(Json::Value& item, const char* key, const char* func) {
   return member<std::string>(item, key, func).value_or("");
-}
-
-// Copies text into a fixed field, cut to fit with its terminator.
-template <std::size_t N>
-void copyText(char (&field)[N], const std::string& text) {
-  std::memset(field, 0, N);
-  std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
 }  // namespace
@@ -177,8 +171,8 @@ int JsonProjectReader::GetAllTeachPoint(const char* path, HMIPoint* points) {
   for (unsigned i = 0; i < root.size() && i < static_cast<unsigned>(kHmiPointCount); ++i) {
     Json::Value& item = root[i];
     HMIPoint& p = points[i];
-    copyText(p.name, textOf(item, "name", __func__));
-    copyText(p.armOrientation, textOf(item, "armOrientation", __func__));
+    copyText(p.name, sizeof p.name, textOf(item, "name", __func__));
+    copyText(p.armOrientation, sizeof p.armOrientation, textOf(item, "armOrientation", __func__));
     Json::Value none;
     const Json::Value& coordinate = isMissing(item, "coordinate") ? none : item["coordinate"];
     p.x = static_cast<float>(numberAt(coordinate, 0));

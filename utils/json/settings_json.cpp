@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <fstream>
 
@@ -133,6 +135,12 @@ std::optional<st_triple> readTriple(Json::Value& value, const char* key, const c
   if (auto v = member<float>(value, "min", func)) t.min = *v;
   if (auto v = member<float>(value, "max", func)) t.max = *v;
   return t;
+}
+
+void copyText(char* field, std::size_t size, const std::string& text) {
+  if (size == 0) return;
+  std::memset(field, 0, size);
+  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
 std::string styledText(const Json::Value& value) {

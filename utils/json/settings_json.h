@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -73,6 +74,9 @@ std::optional<T> element(Json::Value& array, unsigned i, const char* key, const 
   if (!v) logWrongKind(func, key);
   return v;
 }
+
+// Copies text into a fixed field, cut to fit with its terminator.
+void copyText(char* field, std::size_t size, const std::string& text);
 
 // Min first, then max: a triple with min > max yields max.
 inline float clampToLimit(float v, const st_triple& t) {

@@ -8,7 +8,7 @@ packages=(
   libspdlog-dev libfmt-dev rapidjson-dev libjsoncpp-dev libeigen3-dev
   libsimpleini-dev libevent-dev libmodbus-dev qt6-base-dev
   liblua5.3-dev lua5.3
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev liborocos-kdl-dev
   iproute2 util-linux binutils curl procps
 )
 

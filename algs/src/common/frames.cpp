@@ -65,12 +65,14 @@ void CalcT0toTool(tagToolParams tool, WCSPosition* pose) {
 
 void CalcTooltoT0(tagToolParams tool, const WCSPosition* in, WCSPosition* out) {
   const double tx = tool.x, ty = tool.y;
-  const double a = std::atan2(ty, tx);
   const WCSPosition p = *in;
-  const double th = p.r * kDegToRad - a;
-  const double c = cosQ(th), s = sinQ(th);
-  out->x = p.x - tx * c + ty * s;
-  out->y = p.y - tx * s - ty * c;
+  const double rt = p.r * kDegToRad;
+  const double th = rt - std::atan2(ty, tx);
+  // The offset turned by the flange angle th points along the tip's angle:
+  // (tx cos th - ty sin th, tx sin th + ty cos th) = |t| (cos rt, sin rt).
+  const double h = std::sqrt(tx * tx + ty * ty);
+  out->x = p.x - h * cosQ(rt);
+  out->y = p.y - h * sinQ(rt);
   out->z = p.z - tool.z;
   out->r = th * kRadToDeg;
 }

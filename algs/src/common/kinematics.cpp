@@ -47,13 +47,17 @@ int W7InverseCal(const WCSPosition* pose, bool armOrientation, JointTheta* joint
   if (c >= 1.0) {
     a1 = std::atan2(y, x);  // stretched
   } else {
-    // Folded (c <= -1): the point lies about |L1 - L2| from the axis.
-    if (c <= -1.0)
-      a2 = armOrientation ? kKinPi : -kKinPi;
-    else
-      a2 = armOrientation ? acosQ(c) : -acosQ(c);
-    const double k1 = L1 + L2 * cosQ(a2);
-    const double k2 = L2 * sinQ(a2);
+    // cos a2 = c and sin a2 = ±sqrt(1 - c²), so the shoulder angle does not
+    // wait for the elbow's arc cosine. Folded (c <= -1): the point lies about
+    // |L1 - L2| from the axis.
+    const bool folded = c <= -1.0;
+    const double cosA2 = folded ? -1.0 : c;
+    const double sinMag = folded ? 0.0 : std::sqrt((1.0 - c) * (1.0 + c));
+    const double sinA2 = armOrientation ? sinMag : -sinMag;
+    const double mag = folded ? kKinPi : acosQ(c);
+    a2 = armOrientation ? mag : -mag;
+    const double k1 = L1 + L2 * cosA2;
+    const double k2 = L2 * sinA2;
     a1 = std::atan2(k1 * y - k2 * x, k1 * x + k2 * y);
   }
 

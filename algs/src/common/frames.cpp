@@ -3,9 +3,10 @@
 #include <cmath>
 
 #include "common/core_interface.h"
-#include "common/cycle_clock.h"
+#include "common/cycle_timing.h"
 #include "common/fast_trig.h"
 #include "common/kernel_state.h"
+#include "common/stage_report.h"
 #include "common/transform4.h"
 
 namespace {
@@ -14,7 +15,7 @@ constexpr int kStageFrameIn = 5;
 constexpr int kStageFrameOut = 6;
 
 void stampFrameEnd(const WCSPosition& input) {
-  elapsed[kStageFrameOut] = CycleElapsedUs();
+  StampStage(kStageFrameOut);
   if (elapsed[kStageFrameOut] > kStageReportUs) AlgsDataPrint(&input, kStageFrameOut);
 }
 
@@ -27,7 +28,7 @@ void planarT(double x, double y, double z, double rDeg, double (*T)[4]) {
 }  // namespace
 
 void CalCordToBase(const WCSPosition* in, WCSPosition* out, const tagLocalParams* frame) {
-  elapsed[kStageFrameIn] = CycleElapsedUs();
+  StampStage(kStageFrameIn);
   const WCSPosition p = *in;
   const double r0 = frame->r * kDegToRad;
   const double c = cosQ(r0), s = sinQ(r0);
@@ -39,7 +40,7 @@ void CalCordToBase(const WCSPosition* in, WCSPosition* out, const tagLocalParams
 }
 
 void CalCordToLocal(const WCSPosition* in, WCSPosition* out, const tagLocalParams* frame) {
-  elapsed[kStageFrameIn] = CycleElapsedUs();
+  StampStage(kStageFrameIn);
   const WCSPosition p = *in;
   const double r0 = frame->r * kDegToRad;
   const double c = cosQ(r0), s = sinQ(r0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/kinematics_types.h"
+#include "common/kinematics_constants.h"
 
 // Frame conversions of the arm's poses. Every output may be its input.
 

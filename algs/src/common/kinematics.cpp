@@ -1,12 +1,14 @@
 #include "common/kinematics.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "common/alarms.h"
 #include "common/fast_trig.h"
 #include "common/frames.h"
 #include "common/kernel_state.h"
 #include "common/kinematics_state.h"
+#include "common/sys_params.h"
 
 namespace {
 
@@ -137,4 +139,10 @@ double JacobiForwardCal(const JointTheta* joints, const double* jointSpeeds, con
   const double vx = dx1 * q1 + dx2 * q2 + dx4 * q4;
   const double vy = dy1 * q1 + dy2 * q2 + dy4 * q4;
   return std::sqrt(vx * vx + vy * vy + q3 * q3);
+}
+
+double JacobiForwardCal(const double* jointSpeeds) {
+  JointTheta joints;
+  std::memcpy(&joints, &gSysParams.joint, sizeof joints);  // packed record
+  return JacobiForwardCal(&joints, jointSpeeds, &gToolParams);
 }

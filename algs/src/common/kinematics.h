@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/kinematics_types.h"
+#include "common/kinematics_constants.h"
 
 // Forward and inverse solutions of the SCARA arm, with the mechanism lengths
 // of gScaraMechPara (L1, L2, flange z offset at j3 = 0) and the soft limits of
@@ -35,3 +35,5 @@ int PointCheck(const WCSPosition* pose, JointTheta* joints, bool armOrientation,
 // Cartesian speed of the tool tip (mm/s) at the given joints for joint speeds
 // q1, q2, q4 in degrees/s and q3 in mm/s.
 double JacobiForwardCal(const JointTheta* joints, const double* jointSpeeds, const tagToolParams* tool);
+// The same at the kernel's current joints with the current tool.
+double JacobiForwardCal(const double* jointSpeeds);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/kinematics_types.h"
+#include "common/pose_records.h"
 
 // Frames in force for the kernel's own conversions; zero at load.
 extern tagToolParams gToolParams;

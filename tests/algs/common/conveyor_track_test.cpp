@@ -8,8 +8,8 @@
 
 #include "common/conveyor_track.h"
 #include "common/conveyor_track_filter.h"
-#include "common/kinematics_types.h"
-#include "kernel_log_capture.h"
+#include "common/kinematics_constants.h"
+#include "core_standin.h"
 
 namespace {
 
@@ -188,7 +188,7 @@ TEST(ConveyorTrack, SetUpWhileTrackingAndSyncWhileIdleAreRefused) {
 }
 
 TEST(ConveyorTrack, UnconfiguredResolutionKeepsTheCaptureFrameFinite) {
-  zelor::test::KernelLogCapture log;
+  zelor::test::CoreStandIn core;
   track t;
   const double A[6] = {500, 100, 50, 0.3, 0, 0};
   const double B[6] = {10, 20, 0, 0.1, 0, 0};
@@ -208,8 +208,8 @@ TEST(ConveyorTrack, UnconfiguredResolutionKeepsTheCaptureFrameFinite) {
       for (double x : row) ASSERT_TRUE(std::isfinite(x));
     EXPECT_NEAR(U[0][3], wantX, 1e-9);
   }
-  ASSERT_EQ(log.lines().size(), 1u);
-  EXPECT_NE(log.lines()[0].find("encoder resolution"), std::string::npos);
+  ASSERT_EQ(core.logs.size(), 1u);
+  EXPECT_NE(core.logs[0].find("encoder resolution"), std::string::npos);
 }
 
 TEST(ConveyorTrack, KernelTrackerStartsIdle) { EXPECT_EQ(track1.getState(), 0); }

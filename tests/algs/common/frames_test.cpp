@@ -6,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "common/cycle_clock.h"
+#include "common/cycle_timing.h"
 #include "common/frames.h"
 #include "common/kernel_state.h"
+#include "common/stage_report.h"
 #include "common/transform4.h"
-#include "kernel_log_capture.h"
+#include "core_standin.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ void expectPose(const WCSPosition& got, const WCSPosition& want, double tol, con
 
 class Frames : public ::testing::Test {
  protected:
-  void SetUp() override { gCycleStartUs = CycleClockNowUs(); }
-  zelor::test::KernelLogCapture log_;
+  void SetUp() override { CycleStartNow(); }
+  zelor::test::CoreStandIn core_;
 };
 
 }  // namespace
@@ -130,7 +131,7 @@ TEST_F(Frames, ObjectFrameMovesThePoseAndLogsIt) {
       "MOVL TTY200.00000\r\n",
       "MOVL CalPos 100.000 210.000 5.000 120.000 \r\n",
   };
-  EXPECT_EQ(log_.lines(), want);
+  EXPECT_EQ(core_.logs, want);
 }
 
 TEST_F(Frames, InverseTransformTimesTransformIsIdentity) {
@@ -158,15 +159,16 @@ TEST_F(Frames, UserFrameConversionsStampTheirStages) {
   EXPECT_GE(elapsed[5], 0);
   EXPECT_GE(elapsed[6], elapsed[5]);
   EXPECT_LT(elapsed[6], kStageReportUs);
-  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_TRUE(core_.logs.empty());
 
   // A cycle that started two seconds ago: the end stamp is reported.
-  gCycleStartUs = CycleClockNowUs() - 2000000;
+  CycleStartNow();
+  tStart.tv_sec -= 2;
   CalCordToLocal(&p, &out, &frame);
-  ASSERT_EQ(log_.lines().size(), 2u);
-  EXPECT_EQ(log_.lines()[0], "elapsed[6] timeout " + std::to_string(elapsed[6]) + "\r\n");
+  ASSERT_EQ(core_.logs.size(), 2u);
+  EXPECT_EQ(core_.logs[0], "elapsed[6] timeout " + std::to_string(elapsed[6]) + "\r\n");
   EXPECT_GE(elapsed[6], 2000000);
   // The first eight bytes of the input: x = 1.0 as a little-endian double.
-  EXPECT_EQ(log_.lines()[1], "input:0x00 0x00 0x00 0x00 0x00 0x00 0xF0 0x3F\r\n");
+  EXPECT_EQ(core_.logs[1], "input:0x00 0x00 0x00 0x00 0x00 0x00 0xF0 0x3F\r\n");
   for (int& e : elapsed) e = 0;
 }

@@ -8,12 +8,13 @@
 #include <gtest/gtest.h>
 
 #include "common/alarms.h"
-#include "common/cycle_clock.h"
+#include "common/cycle_timing.h"
 #include "common/frames.h"
 #include "common/kernel_state.h"
 #include "common/kinematics.h"
 #include "common/kinematics_state.h"
-#include "kernel_log_capture.h"
+#include "common/sys_params.h"
+#include "core_standin.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ class Kinematics : public ::testing::Test {
     setArm(kL1, kL2);
     std::memcpy(gSoftLimitPara, kLimits, sizeof kLimits);
     std::memset(gAlarmSysState, 0, sizeof gAlarmSysState);
-    gCycleStartUs = CycleClockNowUs();
+    CycleStartNow();
   }
   void TearDown() override {
     std::memcpy(gScaraMechPara, savedMech_, sizeof savedMech_);
@@ -57,7 +58,7 @@ class Kinematics : public ::testing::Test {
 
   double savedMech_[5]{};
   double savedLimits_[9]{};
-  zelor::test::KernelLogCapture log_;
+  zelor::test::CoreStandIn core_;
 };
 
 void expectJoints(const JointTheta& got, const JointTheta& want, double tol) {
@@ -143,7 +144,9 @@ TEST_F(Kinematics, ForwardUsesTheFramesInForceAndTheBaseVariantTheGivenTool) {
   EXPECT_EQ(std::memcmp(&current, &given, sizeof current), 0);
 
   tagGPose g{};
-  g.pose = {1e9, 1e9, 1e9, 1e9};  // the Cartesian part is not read
+  g.pose = {1e9, 1e9, 1e9, 1e9};  // neither the Cartesian part nor the record's frames are read
+  g.toolParams = {0, 500, 500, 500, 0};
+  g.localParams = {0, 500, 500, 500, 90};
   g.joint = joints;
   WCSPosition base;
   ForwardCalBase(&g, &base, &gToolParams);
@@ -321,8 +324,8 @@ TEST_F(Kinematics, PointCheckRaisesTheCodeAsAlarmEveryTime) {
   EXPECT_EQ(PointCheck(&far, &out, true, kCheckAllJoints, &t), 1);
   EXPECT_TRUE(AlarmIsSet(17));
   EXPECT_EQ(PointCheck(&far, &out, true, kCheckAllJoints, &t), 1);
-  ASSERT_EQ(log_.lines().size(), 2u);
-  EXPECT_EQ(log_.lines()[0], "AlarmSysSetBit(index=17,isOn=1) executed \r\n");
+  ASSERT_EQ(core_.logs.size(), 2u);
+  EXPECT_EQ(core_.logs[0], "AlarmSysSetBit(index=17,isOn=1) executed \r\n");
   EXPECT_TRUE(sameJoints(out, kUntouched));
 
   const JointTheta joints = {10, 60, -50, 400};
@@ -332,13 +335,13 @@ TEST_F(Kinematics, PointCheckRaisesTheCodeAsAlarmEveryTime) {
   ForwardCalBase(&g, &tip, &t);
   EXPECT_EQ(PointCheck(&tip, &out, true, kCheckAllJoints, &t), 1);
   EXPECT_TRUE(AlarmIsSet(18));
-  EXPECT_EQ(log_.lines().back(), "AlarmSysSetBit(index=18,isOn=1) executed \r\n");
+  EXPECT_EQ(core_.logs.back(), "AlarmSysSetBit(index=18,isOn=1) executed \r\n");
 
-  log_.lines().clear();
+  core_.logs.clear();
   std::memset(gAlarmSysState, 0, sizeof gAlarmSysState);
   EXPECT_EQ(PointCheck(&tip, &out, true, kCheckWithoutJ4, &t), 0);
   expectJoints(out, joints, 1e-9);
-  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_TRUE(core_.logs.empty());
   for (std::uint8_t b : gAlarmSysState) EXPECT_EQ(b, 0);
 }
 
@@ -364,4 +367,17 @@ TEST_F(Kinematics, CartesianSpeedMatchesTheMotionOfTheToolTip) {
                                       std::pow((b.z - a.z) / (2 * h), 2));
     EXPECT_NEAR(JacobiForwardCal(&joints, speeds, &tl), expected, 1e-4 * (1 + expected)) << "case " << i;
   }
+}
+
+TEST_F(Kinematics, CartesianSpeedOfTheKernelUsesItsCurrentJointsAndTool) {
+  const JointTheta joints = {30, -70, -20, 45};
+  const double speeds[4] = {10, -25, 4, 60};
+  JointTheta saved;
+  std::memcpy(&saved, &gSysParams.joint, sizeof saved);
+  std::memcpy(&gSysParams.joint, &joints, sizeof joints);
+  gToolParams = tool(25, -15, 0, 0);
+  const tagToolParams given = gToolParams;
+  EXPECT_DOUBLE_EQ(JacobiForwardCal(speeds), JacobiForwardCal(&joints, speeds, &given));
+  std::memcpy(&gSysParams.joint, &saved, sizeof saved);
+  gToolParams = {};
 }

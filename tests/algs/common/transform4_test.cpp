@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/kinematics_types.h"
+#include "common/kinematics_constants.h"
 #include "common/transform4.h"
 
 namespace {

@@ -50,63 +50,63 @@ const Arm& arm() {
   return a;
 }
 
+// Runs `call` on point i of the table, cycling through it.
+template <typename Call>
+void cycle(benchmark::State& state, Call call) {
+  std::size_t i = 0;
+  for (auto _ : state) {
+    call(i);
+    i = (i + 1) & (kPoints - 1);
+  }
+}
+
 void BM_W7ForwardCal(benchmark::State& state) {
   const Arm& a = arm();
   WCSPosition p;
-  std::size_t i = 0;
-  for (auto _ : state) {
+  cycle(state, [&](std::size_t i) {
     W7ForwardCal(&a.joints[i], &p);
     benchmark::DoNotOptimize(p);
-    i = (i + 1) & (kPoints - 1);
-  }
+  });
 }
 BENCHMARK(BM_W7ForwardCal);
 
 void BM_W7InverseCal(benchmark::State& state) {
   const Arm& a = arm();
   JointTheta j;
-  std::size_t i = 0;
-  for (auto _ : state) {
+  cycle(state, [&](std::size_t i) {
     benchmark::DoNotOptimize(W7InverseCal(&a.flanges[i], a.joints[i].j2 >= 0, &j, kCheckAllJoints));
     benchmark::DoNotOptimize(j);
-    i = (i + 1) & (kPoints - 1);
-  }
+  });
 }
 BENCHMARK(BM_W7InverseCal);
 
 void BM_ForwardCal_ToolAndUserFrame(benchmark::State& state) {
   const Arm& a = arm();
   WCSPosition p;
-  std::size_t i = 0;
-  for (auto _ : state) {
+  cycle(state, [&](std::size_t i) {
     ForwardCal(a.joints[i], &p, a.tool, a.user);
     benchmark::DoNotOptimize(p);
-    i = (i + 1) & (kPoints - 1);
-  }
+  });
 }
 BENCHMARK(BM_ForwardCal_ToolAndUserFrame);
 
 void BM_InverseCal_ToolAndUserFrame(benchmark::State& state) {
   const Arm& a = arm();
   JointTheta j;
-  std::size_t i = 0;
-  for (auto _ : state) {
+  cycle(state, [&](std::size_t i) {
     benchmark::DoNotOptimize(InverseCal(&a.inUser[i], a.joints[i].j2 >= 0, &j, kCheckAllJoints, &a.tool, &a.user));
     benchmark::DoNotOptimize(j);
-    i = (i + 1) & (kPoints - 1);
-  }
+  });
 }
 BENCHMARK(BM_InverseCal_ToolAndUserFrame);
 
 void BM_PointCheck_Reachable(benchmark::State& state) {
   const Arm& a = arm();
   JointTheta j;
-  std::size_t i = 0;
-  for (auto _ : state) {
+  cycle(state, [&](std::size_t i) {
     benchmark::DoNotOptimize(PointCheck(&a.inBase[i], &j, a.joints[i].j2 >= 0, kCheckAllJoints, &a.tool));
     benchmark::DoNotOptimize(j);
-    i = (i + 1) & (kPoints - 1);
-  }
+  });
 }
 BENCHMARK(BM_PointCheck_Reachable);
 

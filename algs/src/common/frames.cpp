@@ -25,6 +25,23 @@ void planarT(double x, double y, double z, double rDeg, double (*T)[4]) {
   cart2T(pose, T);
 }
 
+// The pose against the external point E: the translation of E·P⁻¹ (to base)
+// or of P⁻¹·E (to tool); the rotation of the product is not used.
+void ecpConvert(const tagToolParams* ecp, WCSPosition* pose, bool toBase) {
+  double E[4][4], P[4][4], M[4][4];
+  planarT(ecp->x, ecp->y, ecp->z, ecp->r, E);
+  planarT(pose->x, pose->y, pose->z, pose->r, P);
+  invT4(P, P);
+  if (toBase)
+    matMul4(E, P, M);
+  else
+    matMul4(P, E, M);
+  pose->x = M[0][3];
+  pose->y = M[1][3];
+  pose->z = M[2][3];
+  pose->r = ecp->r - pose->r;
+}
+
 }  // namespace
 
 void CalCordToBase(const WCSPosition* in, WCSPosition* out, const tagLocalParams* frame) {
@@ -78,29 +95,9 @@ void CalcTooltoT0(tagToolParams tool, const WCSPosition* in, WCSPosition* out) {
   out->r = th * kRadToDeg;
 }
 
-void CalECPToBase(const tagToolParams* ecp, WCSPosition* pose) {
-  double E[4][4], P[4][4], M[4][4];
-  planarT(ecp->x, ecp->y, ecp->z, ecp->r, E);
-  planarT(pose->x, pose->y, pose->z, pose->r, P);
-  invT4(P, P);
-  matMul4(E, P, M);
-  pose->x = M[0][3];
-  pose->y = M[1][3];
-  pose->z = M[2][3];
-  pose->r = ecp->r - pose->r;
-}
+void CalECPToBase(const tagToolParams* ecp, WCSPosition* pose) { ecpConvert(ecp, pose, true); }
 
-void CalECPToTool(const tagToolParams* ecp, WCSPosition* pose) {
-  double E[4][4], P[4][4], M[4][4];
-  planarT(ecp->x, ecp->y, ecp->z, ecp->r, E);
-  planarT(pose->x, pose->y, pose->z, pose->r, P);
-  invT4(P, P);
-  matMul4(P, E, M);
-  pose->x = M[0][3];
-  pose->y = M[1][3];
-  pose->z = M[2][3];
-  pose->r = ecp->r - pose->r;
-}
+void CalECPToTool(const tagToolParams* ecp, WCSPosition* pose) { ecpConvert(ecp, pose, false); }
 
 void CalObjToBase(WCSPosition* pose, const double (*F)[4]) {
   KernelLog("MOVL ObjPos %1.3f %1.3f %1.3f %1.3f \r\n", pose->x, pose->y, pose->z, pose->r);

@@ -1,6 +1,9 @@
 #include "common/cycle_timing.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "common/core_interface.h"
 #include "common/kernel_state.h"
@@ -32,7 +35,9 @@ std::int32_t ElapsedSinceCycleStart() {
   gettimeofday(&now, nullptr);
   const std::int64_t us = (static_cast<std::int64_t>(now.tv_sec) - tStart.tv_sec) * 1000000 +
                           (static_cast<std::int64_t>(now.tv_usec) - tStart.tv_usec);
-  return static_cast<std::int32_t>(us);
+  // Saturate: a stamp taken before the first cycle start must not wrap negative
+  // and hide an overrun.
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(us, 0, INT32_MAX));
 }
 
 void StampStage(int stage) {

@@ -75,3 +75,15 @@ TEST_F(Statistics, ExcitationModeSilencesTheWindowLinesOnly) {
   EXPECT_FLOAT_EQ(gAveAlgsTime, 800.0f);
   EXPECT_TRUE(core.logs.empty());
 }
+
+TEST(CycleStamps, StampBeforeAnyCycleStartSaturatesInsteadOfWrapping) {
+  const timeval saved = tStart;
+  tStart = {};  // never started: "now" is decades after it
+  StampStage(3);
+  EXPECT_EQ(elapsed[3], INT32_MAX);
+  CycleStartNow();
+  StampStage(3);
+  EXPECT_GE(elapsed[3], 0);
+  EXPECT_LT(elapsed[3], 1000000);
+  tStart = saved;
+}

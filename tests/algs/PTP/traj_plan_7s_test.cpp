@@ -10,24 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "PTP/traj_plan_7s.h"
+#include "plan_inputs.h"
 
 namespace {
 
 constexpr double kPeriod = 0.004;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TrajPlanData record(double dist, double vMax, double aMax, double aMaxDec, double jerk, double vStart, double vEnd) {
-  TrajPlanData p{};
-  p.dist = dist;
-  p.vMax = vMax;
-  p.aMax = aMax;
-  p.aMaxDec = aMaxDec;
-  p.jerk = jerk;
-  p.vStart = vStart;
-  p.vEnd = vEnd;
-  p.period = kPeriod;
-  return p;
-}
 
 // A record whose every byte is 0xA5, inputs then set: "untouched" is checkable.
 TrajPlanData marked(const TrajPlanData& in) {
@@ -142,26 +131,26 @@ TEST_P(TrajPlan7SBranches, MeetsDistanceVelocitiesPeriodsAndLimits) {
 INSTANTIATE_TEST_SUITE_P(
     Branches, TrajPlan7SBranches,
     ::testing::Values(
-        BranchCase{"cruise", record(200.3, 100, 500, 400, 5000, 0, 0), true},
-        BranchCase{"noCruiseBisection", record(5.1, 100, 500, 400, 5000, 0, 0), true},
-        BranchCase{"noAccelerationLimit", record(10.3, 100, 10000, 10000, 5000, 0, 0), true},
-        BranchCase{"noAccelerationLimitFromSpeed", record(30.7, 100, 10000, 10000, 5000, 20, 40), true},
-        BranchCase{"mirrored", record(100.3, 120, 600, 300, 4000, 80, 10), true},
-        BranchCase{"mirroredNoCruise", record(30.3, 120, 600, 300, 4000, 80, 10), true},
-        BranchCase{"lowLimit", record(300.1, 100, 500, 400, 5000, 150, 0), true},
-        BranchCase{"lowLimitBothAbove", record(300.1, 50, 500, 400, 5000, 100, 80), true},
-        BranchCase{"transitionThenCruise", record(300.1, 100, 500, 400, 5000, 0, 100), true},
-        BranchCase{"pureCruise", record(250.3, 100, 500, 400, 5000, 100, 100), true},
-        BranchCase{"shortTransition", record(1.0, 100, 1000, 1000, 5000, 0, 100), false},
-        BranchCase{"shortTransitionDown", record(1.0, 100, 1000, 1000, 5000, 100, 0), false},
-        BranchCase{"transitionBand", record(std::sqrt(50.0 / 5000) * 150 + 5e-5, 200, 1000, 1000, 5000, 50, 100),
+        BranchCase{"cruise", planInputs(200.3, 100, 500, 400, 5000, 0, 0), true},
+        BranchCase{"noCruiseBisection", planInputs(5.1, 100, 500, 400, 5000, 0, 0), true},
+        BranchCase{"noAccelerationLimit", planInputs(10.3, 100, 10000, 10000, 5000, 0, 0), true},
+        BranchCase{"noAccelerationLimitFromSpeed", planInputs(30.7, 100, 10000, 10000, 5000, 20, 40), true},
+        BranchCase{"mirrored", planInputs(100.3, 120, 600, 300, 4000, 80, 10), true},
+        BranchCase{"mirroredNoCruise", planInputs(30.3, 120, 600, 300, 4000, 80, 10), true},
+        BranchCase{"lowLimit", planInputs(300.1, 100, 500, 400, 5000, 150, 0), true},
+        BranchCase{"lowLimitBothAbove", planInputs(300.1, 50, 500, 400, 5000, 100, 80), true},
+        BranchCase{"transitionThenCruise", planInputs(300.1, 100, 500, 400, 5000, 0, 100), true},
+        BranchCase{"pureCruise", planInputs(250.3, 100, 500, 400, 5000, 100, 100), true},
+        BranchCase{"shortTransition", planInputs(1.0, 100, 1000, 1000, 5000, 0, 100), false},
+        BranchCase{"shortTransitionDown", planInputs(1.0, 100, 1000, 1000, 5000, 100, 0), false},
+        BranchCase{"transitionBand", planInputs(std::sqrt(50.0 / 5000) * 150 + 5e-5, 200, 1000, 1000, 5000, 50, 100),
                    false},
-        BranchCase{"tinyRestToRest", record(5e-5, 100, 500, 400, 5000, 0, 0), true}),
+        BranchCase{"tinyRestToRest", planInputs(5e-5, 100, 500, 400, 5000, 0, 0), true}),
     [](const ::testing::TestParamInfo<BranchCase>& info) { return std::string(info.param.name); });
 
 TEST(TrajPlan7S, MirroredPlanReversesTheSwappedPlan) {
-  TrajPlanData down = record(100.3, 120, 600, 300, 4000, 80, 10);
-  TrajPlanData up = record(100.3, 120, 300, 600, 4000, 10, 80);
+  TrajPlanData down = planInputs(100.3, 120, 600, 300, 4000, 80, 10);
+  TrajPlanData up = planInputs(100.3, 120, 300, 600, 4000, 10, 80);
   ASSERT_EQ(TrajPlan7S(&down), 0);
   ASSERT_EQ(TrajPlan7S(&up), 0);
   for (int k = 1; k <= 7; ++k) {
@@ -173,7 +162,7 @@ TEST(TrajPlan7S, MirroredPlanReversesTheSwappedPlan) {
 
 TEST(TrajPlan7S, EmptyDistanceGivesAnEmptyPlan) {
   for (double dist : {1e-10, 0.0, -3.0}) {
-    TrajPlanData plan = marked(record(dist, 100, 500, 400, 5000, 30, 40));
+    TrajPlanData plan = marked(planInputs(dist, 100, 500, 400, 5000, 30, 40));
     ASSERT_EQ(TrajPlan7S(&plan), 0);
     const MotionData zero{};
     EXPECT_EQ(std::memcmp(&plan.motion, &zero, sizeof zero), 0) << dist;
@@ -186,7 +175,7 @@ TEST(TrajPlan7S, EmptyDistanceGivesAnEmptyPlan) {
 
 // No peak velocity fits: the record is left exactly as it was.
 TEST(TrajPlan7S, NoSignChangeReturnsMinusOneAndLeavesTheRecord) {
-  const TrajPlanData in = record(50, 100, 50, 50, 500, 100, 0);
+  const TrajPlanData in = planInputs(50, 100, 50, 50, 500, 100, 0);
   TrajPlanData plan = marked(in);
   const TrajPlanData before = plan;
   EXPECT_EQ(TrajPlan7S(&plan), -1);
@@ -194,7 +183,7 @@ TEST(TrajPlan7S, NoSignChangeReturnsMinusOneAndLeavesTheRecord) {
 }
 
 TEST(TrajPlan7S, UnusableInputsAreRefusedWithTheRecordUntouched) {
-  const TrajPlanData good = record(100, 100, 500, 400, 5000, 0, 0);
+  const TrajPlanData good = planInputs(100, 100, 500, 400, 5000, 0, 0);
   struct Field {
     const char* name;
     double TrajPlanData::*field;
@@ -223,7 +212,7 @@ TEST(TrajPlan7S, UnusableInputsAreRefusedWithTheRecordUntouched) {
 // The low-limit refit on a short distance: its own contract stands (the
 // dispatch replaces it); running 100, vMax 50, 50 mm left.
 TEST(TrajPlan7S, LowLimitOnAShortDistanceRefitsBelowZero) {
-  TrajPlanData plan = record(50, 50, 50, 50, 500, 100, 0);
+  TrajPlanData plan = planInputs(50, 50, 50, 50, 500, 100, 0);
   ASSERT_EQ(TrajPlan7S(&plan), 0);
   EXPECT_NEAR(plan.motion.vel[3], -5.0 / 1.1, 1e-9);
   EXPECT_NEAR(plan.motion.pos[7], 50.0, 1e-9);
@@ -297,7 +286,7 @@ TEST(TrajPlan7S, RandomPlansMeetTheirInvariants) {
 }
 
 TEST(TrajPlan7S, EvaluationClampsToThePlan) {
-  TrajPlanData plan = record(200.3, 100, 500, 400, 5000, 10, 0);
+  TrajPlanData plan = planInputs(200.3, 100, 500, 400, 5000, 10, 0);
   ASSERT_EQ(TrajPlan7S(&plan), 0);
   EXPECT_EQ(JointCalc7S(&plan, -1.0), 0.0);
   EXPECT_EQ(JointCalc7S(&plan, kNaN), 0.0);
@@ -313,7 +302,7 @@ TEST(TrajPlan7S, EvaluationClampsToThePlan) {
 
 // The blending shifts pos[] by its start cut and makes pos[7] the distance.
 TEST(TrajPlan7S, StartShiftedPlanEvaluatesAndInverts) {
-  TrajPlanData plan = record(0.8, 1.2, 6, 6, 60, 0.3, 0.2);
+  TrajPlanData plan = planInputs(0.8, 1.2, 6, 6, 60, 0.3, 0.2);
   ASSERT_EQ(TrajPlan7S(&plan), 0);
   TrajPlanData shifted = plan;
   const double cut = 0.15;
@@ -329,7 +318,7 @@ TEST(TrajPlan7S, StartShiftedPlanEvaluatesAndInverts) {
 }
 
 TEST(TrajPlan7S, RetimingScalesTimeVelocityAccelerationAndJerk) {
-  TrajPlanData plan = record(200.3, 100, 500, 400, 5000, 20, 10);
+  TrajPlanData plan = planInputs(200.3, 100, 500, 400, 5000, 20, 10);
   ASSERT_EQ(TrajPlan7S(&plan), 0);
   const TrajPlanData before = plan;
   const double k = 1.5;
@@ -346,7 +335,7 @@ TEST(TrajPlan7S, RetimingScalesTimeVelocityAccelerationAndJerk) {
   EXPECT_DOUBLE_EQ(plan.jerk, before.jerk / (k * k * k));
   EXPECT_NEAR(JointCalc7S(&plan, plan.tTotal), 200.3, 1e-9);
 
-  TrajPlanData empty = record(0, 100, 500, 400, 5000, 0, 0);
+  TrajPlanData empty = planInputs(0, 100, 500, 400, 5000, 0, 0);
   ASSERT_EQ(TrajPlan7S(&empty), 0);
   TrajPlanTime7S(&empty, 2.0);  // nothing to stretch: no NaN
   EXPECT_EQ(empty.tTotal, 0.0);

@@ -10,24 +10,12 @@
 #include "PTP/traj_plan_cos.h"
 #include "common/kernel_state.h"
 #include "kernel_log_capture.h"
+#include "plan_inputs.h"
 
 namespace {
 
 constexpr double kPeriod = 0.004;
 
-TrajPlanData inputs(double dist, double vMax, double aMax, double aMaxDec, double jerk, double vStart, double vEnd) {
-  TrajPlanData p{};
-  p.dist = dist;
-  p.vMax = vMax;
-  p.aMax = aMax;
-  p.aMaxDec = aMaxDec;
-  p.jerk = jerk;
-  p.vStart = vStart;
-  p.vEnd = vEnd;
-  p.vCurrent = vStart;
-  p.period = kPeriod;
-  return p;
-}
 
 class TrajPlanDispatch : public KernelLogCapture {
  protected:
@@ -110,7 +98,7 @@ TEST_F(TrajPlanDispatch, EveryTypeAndFlagPairRoutesToItsFamily) {
   };
   for (const Route& r : routes) {
     const std::string what = "gAccType " + std::to_string(r.type) + " variableSpeed " + std::to_string(r.variableSpeed);
-    TrajPlanData in = inputs(120.3, 100, 500, 400, 5000, 30, 0);
+    TrajPlanData in = planInputs(120.3, 100, 500, 400, 5000, 30, 0);
     in.variableSpeed = r.variableSpeed;
     gAccType = r.type;
 
@@ -141,11 +129,11 @@ TEST_F(TrajPlanDispatch, EveryTypeAndFlagPairRoutesToItsFamily) {
 
 // The functions the routing test compares really differ on its records.
 TEST_F(TrajPlanDispatch, RoutedFamiliesAreDistinguishable) {
-  TrajPlanData p = inputs(120.3, 100, 500, 400, 5000, 30, 0);
+  TrajPlanData p = planInputs(120.3, 100, 500, 400, 5000, 30, 0);
   TrajPlan7S(&p);
   EXPECT_NE(JointCalc7S(&p, 0.05), JointCalcCos(&p, 0.05));
   EXPECT_NE(TimeCalc7S(&p, 1.0), TimeCalcCos(&p, 1.0));
-  TrajPlanData v = inputs(120.3, 100, 500, 400, 5000, 30, 0);
+  TrajPlanData v = planInputs(120.3, 100, 500, 400, 5000, 30, 0);
   TrajPlan5Svs(&v);
   EXPECT_NE(JointCalc5Svs(&v, 0.4), JointCalc5S(&v, 0.4));
   EXPECT_NE(TimeCalc5Svs(&v, 60.0), TimeCalc5S(&v, 60.0));
@@ -153,7 +141,7 @@ TEST_F(TrajPlanDispatch, RoutedFamiliesAreDistinguishable) {
 
 TEST_F(TrajPlanDispatch, LogsThePlanningLineBeforePlanning) {
   gAccType = 1;
-  TrajPlanData p = inputs(12.5, 100, 500, 400, 5000, 1.25, 0.5);
+  TrajPlanData p = planInputs(12.5, 100, 500, 400, 5000, 1.25, 0.5);
   TrajPlan(&p);
   ASSERT_FALSE(lines().empty());
   EXPECT_EQ(lines().front(),
@@ -163,14 +151,14 @@ TEST_F(TrajPlanDispatch, LogsThePlanningLineBeforePlanning) {
   // An unknown type still logs the line, and plans nothing.
   lines().clear();
   gAccType = 7;
-  TrajPlanData q = inputs(1, 2, 3, 4, 5, 6, 7);
+  TrajPlanData q = planInputs(1, 2, 3, 4, 5, 6, 7);
   EXPECT_EQ(TrajPlan(&q), -1);
   ASSERT_EQ(lines().size(), 1u);
   EXPECT_EQ(lines().front(), "TrajPlan planData :1.000 6.000 7.000 0.004 2.000 3.000 4.000 5.000\r\n");
 }
 
 TEST_F(TrajPlanDispatch, SevenSegmentCalledDirectlyLogsNothing) {
-  TrajPlanData p = inputs(12.5, 100, 500, 400, 5000, 0, 0);
+  TrajPlanData p = planInputs(12.5, 100, 500, 400, 5000, 0, 0);
   TrajPlan7S(&p);
   EXPECT_TRUE(lines().empty());
 }
@@ -180,7 +168,7 @@ TEST_F(TrajPlanDispatch, SevenSegmentCalledDirectlyLogsNothing) {
 TEST_F(TrajPlanDispatch, ImpossibleStopBecomesTheVelocityTransition) {
   for (std::int32_t type : {1, 2}) {
     gAccType = type;
-    TrajPlanData p = inputs(50, 100, 50, 50, 500, 100, 0);
+    TrajPlanData p = planInputs(50, 100, 50, 50, 500, 100, 0);
     p.variableSpeed = 1;
     p.motion.pos[7] = 400;  // the old plan
     p.tTotal = 9;
@@ -199,7 +187,7 @@ TEST_F(TrajPlanDispatch, ImpossibleStopBecomesTheVelocityTransition) {
 // cruise at about -4.5 (reverse); through the dispatch the arm never reverses.
 TEST_F(TrajPlanDispatch, LowLimitNeverReversesTheArm) {
   gAccType = 1;
-  TrajPlanData p = inputs(50, 50, 50, 50, 500, 100, 0);
+  TrajPlanData p = planInputs(50, 50, 50, 50, 500, 100, 0);
   EXPECT_EQ(TrajPlan(&p), -1);
   double slowest = 1e9;
   for (int n = 0; n * kPeriod <= p.tTotal + 1e-12; ++n) {
@@ -219,8 +207,8 @@ TEST_F(TrajPlanDispatch, UnusableSevenSegmentInputsLeaveNoMotion) {
     TrajPlanData in;
   };
   const Case cases[] = {
-      {"zero jerk", inputs(50, 100, 50, 50, 0, 0, 0)},
-      {"NaN vMax", inputs(50, NAN, 50, 50, 500, 0, 0)},
+      {"zero jerk", planInputs(50, 100, 50, 50, 0, 0, 0)},
+      {"NaN vMax", planInputs(50, NAN, 50, 50, 500, 0, 0)},
   };
   for (const Case& c : cases) {
     TrajPlanData p = c.in;
@@ -237,7 +225,7 @@ TEST_F(TrajPlanDispatch, UnusableSevenSegmentInputsLeaveNoMotion) {
 
 TEST_F(TrajPlanDispatch, FeasiblePlanIsTheSevenSegmentPlan) {
   gAccType = 1;
-  TrajPlanData viaDispatch = inputs(120.3, 100, 500, 400, 5000, 30, 0);
+  TrajPlanData viaDispatch = planInputs(120.3, 100, 500, 400, 5000, 30, 0);
   TrajPlanData direct = viaDispatch;
   EXPECT_EQ(TrajPlan(&viaDispatch), 0);
   EXPECT_EQ(TrajPlan7S(&direct), 0);

@@ -74,12 +74,16 @@ TEST(Deliverables, MotionLibraryExportsPathGeometryAndBlending) {
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
       {zelor::test::built::kQuillon, std::regex(R"(RTS\w+)")},
-      // libvantrel: its C interface, and the path geometry and blending (mangled).
+      // libvantrel: its C interface, the dynamics globals, and the path geometry, blending
+      // and dynamics (mangled).
       {zelor::test::built::kVantrel,
-       std::regex(R"(vantrel_\w+|gIsCollisionDect|sinQ|cosQ|tanQ|acosQ|asinQ|)"
+       std::regex(R"(vantrel_\w+|gIsCollisionDect|sinQ|cosQ|tanQ|acosQ|asinQ|dynParam|torMax|torMin|)"
                   R"(_Z\d+(getPath|getPos|getTangent|getCurvature|calArcCenter|calArcCoodinate|Eul2UnitQua|)"
                   R"(UnitQua2Eul|MultiQua|InvUnitQua|QuaAxis|calcAxis|SlerpInsert|blendTangent|calForwardVm|)"
-                  R"(calCubicEq)\w*|_ZNK?8Blending\w+)")},
+                  R"(calCubicEq|SignModified|ikineScara|DHTransMat|Jacobdot_SCARA|calcAB_SCARA|calcTCPAcc|)"
+                  R"(MassInertiaMatrix|CenCorMatrix|Friction|Gravity|calcDynCoef|calcTorque|calcTorqueW7|)"
+                  R"(InitDynParam|DynamicOptimal|calcPathMaxAcc|RadomExcit_scara|RadomExcit_scara_Z|)"
+                  R"(RadomExcit_6|resetQ)\w*|_ZNK?8Blending\w+)")},
       // libutils: the configuration classes and globals of the zelor namespaces
       // (mangled), the m_st_* parameter globals.
       {zelor::test::built::kUtils,

@@ -12,6 +12,7 @@ std::uint8_t gStopMode = kStopEmergency;
 std::uint8_t gStopCmdPlanFlag = 0;
 std::uint8_t gCmdFinishFlag = 0;
 std::uint8_t gPauseCmdFlag = 0;
+bool gCmdPlanFlag = false;
 std::uint8_t gHandTeachFlag = 0;
 std::uint8_t gDriverAlarmFlag = 0;
 std::uint8_t gDriverResetFlag = 0;

@@ -63,6 +63,7 @@ extern std::uint8_t gStopMode;         // StopMode
 extern std::uint8_t gStopCmdPlanFlag;  // the stop in progress has its profile
 extern std::uint8_t gCmdFinishFlag;    // no motion is being executed
 extern std::uint8_t gPauseCmdFlag;     // queued execution paused
+extern bool gCmdPlanFlag;             // the running excitation segment has taken its target
 extern std::uint8_t gHandTeachFlag;    // drives not under motion control
 extern std::uint8_t gDriverAlarmFlag;
 extern std::uint8_t gDriverResetFlag;

@@ -1,0 +1,87 @@
+#include "Dynamics/scara_torque.h"
+
+#include <cmath>
+
+#include "Dynamics/arm_lengths.h"
+#include "Dynamics/scara_model.h"
+#include "common/core_interface.h"
+#include "common/matrix_ops.h"
+#include "json/parameter_globals.h"
+
+namespace {
+
+namespace ds = dyn_slot;
+
+constexpr double kScrewPi = 3.1415927;
+// Arm lengths the identified model was fitted with.
+constexpr float kW7L1 = 0.225f;
+constexpr float kW7L2 = 0.175f;
+constexpr double kGravity = 9.8;
+
+}  // namespace
+
+void calcDynCoef(double* q, double* A, double* B, double* a, double* b, double* c, double* d, DynPara P) {
+  double M[4][4];
+  MassInertiaMatrix(q, M, P);
+  MatMultiplyN(&M[0][0], A, 4, 4, 1, a);
+
+  double MB[4];
+  double h[4];
+  MatMultiplyN(&M[0][0], B, 4, 4, 1, MB);
+  CenCorMatrix(q, A, h, P);
+  double fv[4];
+  double fc[4];
+  Friction(A, P, fv, fc);
+  double g[4];
+  Gravity(g, P);
+  for (int j = 0; j < 4; ++j) {
+    b[j] = MB[j] + h[j];
+    c[j] = fv[j];
+    d[j] = fc[j] + g[j];
+  }
+}
+
+void calcTorque(double* q, double* qd, double* qdd, double* tau, DynPara P) {
+  double M[4][4];
+  MassInertiaMatrix(q, M, P);
+  double Mq[4];
+  MatMultiplyN(&M[0][0], qdd, 4, 4, 1, Mq);
+  double h[4];
+  CenCorMatrix(q, qd, h, P);
+  double fv[4];
+  double fc[4];
+  Friction(qd, P, fv, fc);
+  double g[4];
+  Gravity(g, P);
+  for (int j = 0; j < 4; ++j) tau[j] = Mq[j] + h[j] + fv[j] + fc[j] + g[j];
+  tau[2] = tau[2] * screwLead() / (1000.0 * 2.0 * kScrewPi);
+}
+
+void calcTorqueW7(double* q, double* qd, double* qdd, double* tau) {
+  KernelLog("calcTorqueW7_Toruqe:%lf, %lf, %lf, %lf   \r\n", tau[0], tau[1], tau[2], tau[3]);
+
+  const st_basicdynamicparams6& p = m_st_basicdynamicparams6;
+  const float mL = m_st_loadParams.loadValue;
+  const float S = static_cast<float>(std::sin(q[1]));
+  const float C = static_cast<float>(std::cos(q[1]));
+  const float qd1 = static_cast<float>(qd[0]);
+  const float qd2 = static_cast<float>(qd[1]);
+  const float qdd1 = static_cast<float>(qdd[0]);
+  const float qdd2 = static_cast<float>(qdd[1]);
+  const float u = qdd1 + qdd2;
+  const float w = (qd1 + qd2) * (qd1 + qd2);
+
+  const float Lx = kW7L1 * (C * qdd1 + S * qd1 * qd1);
+  const float Ly = kW7L1 * (S * qdd1 - C * qd1 * qd1);
+  const float F = mL * (Lx + kW7L2 * u);
+  const float T2 = p.MX2 * Lx + kW7L2 * F - p.MY2 * Ly + p.ZZ2 * u;
+
+  const float fs1 = p.FS1 * static_cast<float>(SignModified(qd1, kFrictionEps[0]));
+  const float fs2 = p.FS2 * static_cast<float>(SignModified(qd2, kFrictionEps[1]));
+  tau[0] = p.FV1 * qd1 + fs1 + T2 +
+           kW7L1 * (S * (-w * p.MX2 - p.MY2 * u + mL * (Ly - kW7L2 * w)) + C * (p.MX2 * u - p.MY2 * w + F)) +
+           p.ZZ1 * qdd1;
+  tau[1] = T2 + p.FV2 * qd2 + fs2 + p.IA2 * qdd2;
+  tau[2] = p.FV3 * qd[2] + p.FS3 * SignModified(static_cast<float>(qd[2]), kFrictionEps[2]) + p.ZZ3 * qdd[2] +
+           kGravity * (p.M3 + mL);
+}

@@ -20,40 +20,46 @@ constexpr double kGravity = 9.8;
 
 }  // namespace
 
-void calcDynCoef(double* q, double* A, double* B, double* a, double* b, double* c, double* d, DynPara P) {
-  double M[4][4];
-  MassInertiaMatrix(q, M, P);
-  MatMultiplyN(&M[0][0], A, 4, 4, 1, a);
+namespace {
 
-  double MB[4];
+// The model's terms at one joint state: M(q), M(q)·acc, h(q, vel), the
+// friction of vel and gravity.
+struct ModelTerms {
+  double M[4][4];
+  double Macc[4];
   double h[4];
-  MatMultiplyN(&M[0][0], B, 4, 4, 1, MB);
-  CenCorMatrix(q, A, h, P);
   double fv[4];
   double fc[4];
-  Friction(A, P, fv, fc);
   double g[4];
-  Gravity(g, P);
+};
+
+void modelTerms(double* q, double* vel, double* acc, const DynPara& P, ModelTerms& t) {
+  MassInertiaMatrix(q, t.M, P);
+  MatMultiplyN(&t.M[0][0], acc, 4, 4, 1, t.Macc);
+  CenCorMatrix(q, vel, t.h, P);
+  Friction(vel, P, t.fv, t.fc);
+  Gravity(t.g, P);
+}
+
+}  // namespace
+
+void calcDynCoef(double* q, double* A, double* B, double* a, double* b, double* c, double* d, DynPara P) {
+  // Along the path q̇ = A·u̇ and q̈ = A·ü + B·u̇²: the terms taken at velocity A
+  // and acceleration B are the coefficients of u̇ and u̇².
+  ModelTerms t;
+  modelTerms(q, A, B, P, t);
+  MatMultiplyN(&t.M[0][0], A, 4, 4, 1, a);
   for (int j = 0; j < 4; ++j) {
-    b[j] = MB[j] + h[j];
-    c[j] = fv[j];
-    d[j] = fc[j] + g[j];
+    b[j] = t.Macc[j] + t.h[j];
+    c[j] = t.fv[j];
+    d[j] = t.fc[j] + t.g[j];
   }
 }
 
 void calcTorque(double* q, double* qd, double* qdd, double* tau, DynPara P) {
-  double M[4][4];
-  MassInertiaMatrix(q, M, P);
-  double Mq[4];
-  MatMultiplyN(&M[0][0], qdd, 4, 4, 1, Mq);
-  double h[4];
-  CenCorMatrix(q, qd, h, P);
-  double fv[4];
-  double fc[4];
-  Friction(qd, P, fv, fc);
-  double g[4];
-  Gravity(g, P);
-  for (int j = 0; j < 4; ++j) tau[j] = Mq[j] + h[j] + fv[j] + fc[j] + g[j];
+  ModelTerms t;
+  modelTerms(q, qd, qdd, P, t);
+  for (int j = 0; j < 4; ++j) tau[j] = t.Macc[j] + t.h[j] + t.fv[j] + t.fc[j] + t.g[j];
   tau[2] = tau[2] * screwLead() / (1000.0 * 2.0 * kScrewPi);
 }
 

@@ -74,3 +74,18 @@ inline void randomRates(std::mt19937& rng, double* qd, double scale) {
   std::uniform_real_distribution<double> rate(-scale, scale);
   for (int j = 0; j < 4; ++j) qd[j] = rate(rng);
 }
+
+// Joint positions, velocities (up to ±2) and accelerations (up to ±5).
+struct JointState {
+  double q[4];
+  double qd[4];
+  double qdd[4];
+};
+
+inline JointState randomState(std::mt19937& rng) {
+  JointState s;
+  randomJoints(rng, s.q);
+  randomRates(rng, s.qd, 2.0);
+  randomRates(rng, s.qdd, 5.0);
+  return s;
+}

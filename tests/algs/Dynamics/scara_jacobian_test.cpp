@@ -147,12 +147,7 @@ TEST_F(Jacobian, VelocityAndAccelerationMatchDifferencesOfTheToolPoint) {
   std::mt19937 rng(1312);
   constexpr double h = 1e-4;
   for (int trial = 0; trial < 100; ++trial) {
-    double q[4];
-    double qd[4];
-    double qdd[4];
-    randomJoints(rng, q);
-    randomRates(rng, qd, 2.0);
-    randomRates(rng, qdd, 5.0);
+    auto [q, qd, qdd] = randomState(rng);
     const bool withTool = trial % 2 == 1;
     const double offset[3] = {withTool ? 0.05 : 0.0, withTool ? -0.02 : 0.0, withTool ? 0.03 : 0.0};
     double tool[4][4] = {{1, 0, 0, offset[0]}, {0, 1, 0, offset[1]}, {0, 0, 1, offset[2]}, {0, 0, 0, 1}};

@@ -49,12 +49,7 @@ TEST_F(DynCoef, RebuildTheModelTorqueAlongAPath) {
   std::uniform_real_distribution<double> accel(-10.0, 10.0);
   for (int trial = 0; trial < 100; ++trial) {
     const DynPara P = randomArm(rng);
-    double q[4];
-    double A[4];
-    double B[4];
-    randomJoints(rng, q);
-    randomRates(rng, A, 2.0);
-    randomRates(rng, B, 2.0);
+    auto [q, A, B] = randomState(rng);
     // Each joint still or moving clearly outside its friction band.
     for (double& x : A) {
       if (std::fabs(x) < 0.5) x = 0.0;
@@ -108,12 +103,7 @@ TEST_F(FullTorque, PowerEqualsTheRateOfKineticEnergy) {
       P.para[ds::link(j, ds::kM)] = j < 3 ? P.para[ds::link(j, ds::kM)] : 0.0;
     }
     P.para[ds::kPayloadMass] = 0.0;  // no gravity
-    double q[4];
-    double qd[4];
-    double qdd[4];
-    randomJoints(rng, q);
-    randomRates(rng, qd, 2.0);
-    randomRates(rng, qdd, 5.0);
+    auto [q, qd, qdd] = randomState(rng);
     auto energy = [&](double s) {
       double x[4];
       double v[4];
@@ -227,12 +217,7 @@ TEST_F(IdentifiedTorque, AgreesWithTheFullModelOnItsBaseParameters) {
     P.para[ds::link(2, ds::kFV)] = p.FV2;
     P.para[ds::kPayloadMass] = m_st_loadParams.loadValue;
 
-    double q[4];
-    double qd[4];
-    double qdd[4];
-    randomJoints(rng, q);
-    randomRates(rng, qd, 2.0);
-    randomRates(rng, qdd, 5.0);
+    auto [q, qd, qdd] = randomState(rng);
     double full[4];
     calcTorque(q, qd, qdd, full, P);
     double w7[4] = {};

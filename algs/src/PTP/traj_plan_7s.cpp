@@ -11,7 +11,7 @@
 
 namespace {
 
-using traj_plan_common::finite;
+using traj_plan_common::finiteValue;
 using traj_plan_common::periodsCovering;
 using traj_plan_common::usableLimit;
 
@@ -48,7 +48,7 @@ Frame frameOf(const TrajPlanData& plan) {
 }
 
 bool usableInputs(const TrajPlanData& plan) {
-  return finite(plan.dist) && finite(plan.vStart) && finite(plan.vEnd) && usableLimit(plan.vMax) &&
+  return finiteValue(plan.dist) && finiteValue(plan.vStart) && finiteValue(plan.vEnd) && usableLimit(plan.vMax) &&
          usableLimit(plan.aMax) && usableLimit(plan.aMaxDec) && usableLimit(plan.jerk) && usableLimit(plan.period);
 }
 

@@ -9,14 +9,14 @@ namespace traj_plan_common {
 
 // A planner refuses inputs that would turn into NaN or unbounded loops inside
 // the control cycle: values must be finite, limits finite and positive.
-inline bool finite(double x) { return std::isfinite(x); }
+inline bool finiteValue(double x) { return std::isfinite(x); }
 inline bool usableLimit(double x) { return std::isfinite(x) && x > 0.0; }
 
 // Every value of the boundary-state record is finite.
 inline bool allFinite(const MotionData& md) {
   for (int k = 0; k < 8; ++k) {
-    if (!(finite(md.pos[k]) && finite(md.vel[k]) && finite(md.acc[k]) && finite(md.jerk[k]) &&
-          finite(md.time[k]))) {
+    if (!(finiteValue(md.pos[k]) && finiteValue(md.vel[k]) && finiteValue(md.acc[k]) && finiteValue(md.jerk[k]) &&
+          finiteValue(md.time[k]))) {
       return false;
     }
   }

@@ -18,6 +18,20 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
+// A path that takes no time under its jerk limit is empty; its scales are
+// then left as they were.
+void storeScales(const double* scale, double jerkRatio, PathInfo& path) {
+  if (!(jerkRatio > 0.0)) {
+    path.extent = 0.0;
+    return;
+  }
+  path.extent = 1.0;
+  path.velScale = scale[0];
+  path.accScale = scale[1];
+  path.decScale = scale[2];
+  path.jerkScale = scale[3];
+}
+
 // Joint move: each limit kind is governed by the joint that needs the most time
 // under it (first wins a tie); only joints with a positive limit take part.
 void buildJoint(const MotionCmd& cmd, PathInfo& path) {
@@ -48,15 +62,7 @@ void buildJoint(const MotionCmd& cmd, PathInfo& path) {
     scale[k] = (dominant >= 0 && best > 0.0) ? std::fabs(limits[k][dominant] / change[dominant]) : 0.0;
     if (k == 3) jerkRatio = best;
   }
-  if (!(jerkRatio > 0.0)) {
-    path.extent = 0.0;
-    return;
-  }
-  path.extent = 1.0;
-  path.velScale = scale[0];
-  path.accScale = scale[1];
-  path.decScale = scale[2];
-  path.jerkScale = scale[3];
+  storeScales(scale, jerkRatio, path);
 }
 
 // Cartesian scales: each limit kind is governed by the length or by the
@@ -78,15 +84,7 @@ void setCartesianScales(const MotionCmd& cmd, double length, double deltaR, Path
     }
     if (k == 3) jerkRatio = rotationDominates ? rotationRatio : linearRatio;
   }
-  if (!(jerkRatio > 0.0)) {
-    path.extent = 0.0;
-    return;
-  }
-  path.extent = 1.0;
-  path.velScale = scale[0];
-  path.accScale = scale[1];
-  path.decScale = scale[2];
-  path.jerkScale = scale[3];
+  storeScales(scale, jerkRatio, path);
 }
 
 void buildLine(const MotionCmd& cmd, PathInfo& path) {

@@ -62,6 +62,13 @@ Corner sharpArcArc() {
           path(kPathArc, {10, 0, 0, 0}, {8, 3, 0, 10}, {4, 0.5, 0, 20}), 10.0};
 }
 
+// Two semicircles of 1 mm meeting at a cusp: the first ends heading -y, the
+// second starts heading almost +y.
+Corner cuspArcArc() {
+  return {path(kPathArc, {0, 0, 0, 0}, {1, 1, 0, 0}, {2, 0, 0, 0}),
+          path(kPathArc, {2, 0, 0, 0}, {2.5, 0.9, 0, 0}, {3, 0, 0, 0}), 10.0};
+}
+
 void BM_getBlendingSeg(benchmark::State& state, Corner (*make)()) {
   gPeriodTime = 0.004;
   const Corner corner = make();
@@ -143,6 +150,7 @@ void BM_getCartPosWorstPeriod(benchmark::State& state, Corner (*make)()) {
 }
 BENCHMARK_CAPTURE(BM_getCartPosWorstPeriod, LineArc, lineArc)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_getCartPosWorstPeriod, SharpArcArc, sharpArcArc)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_getCartPosWorstPeriod, CuspArcArc, cuspArcArc)->Unit(benchmark::kMicrosecond);
 
 void BM_ArcEvaluation(benchmark::State& state) {
   const PathInfo p = path(kPathArc, {100, 0, 0, 0}, {150, 50, 0, 0}, {100, 100, 0, 45});

@@ -366,8 +366,9 @@ TEST_F(Blend, RandomCornersAreContinuous) {
     const double m12[4] = {(p1[0] + p2[0]) / 2 + coord(rng) / 4, (p1[1] + p2[1]) / 2 + coord(rng) / 4, p2[2], 0};
     const bool firstArc = trial % 4 >= 2;
     const bool secondArc = trial % 3 == 0;
-    PathInfo first = firstArc ? arc({p0[0], p0[1], p0[2], p0[3]}, {m01[0], m01[1], m01[2]}, {p1[0], p1[1], p1[2], p1[3]})
-                              : line({p0[0], p0[1], p0[2], p0[3]}, {p1[0], p1[1], p1[2], p1[3]});
+    PathInfo first = firstArc
+                         ? arc({p0[0], p0[1], p0[2], p0[3]}, {m01[0], m01[1], m01[2]}, {p1[0], p1[1], p1[2], p1[3]})
+                         : line({p0[0], p0[1], p0[2], p0[3]}, {p1[0], p1[1], p1[2], p1[3]});
     PathInfo second = secondArc
                           ? arc({p1[0], p1[1], p1[2], p1[3]}, {m12[0], m12[1], m12[2]}, {p2[0], p2[1], p2[2], p2[3]})
                           : line({p1[0], p1[1], p1[2], p1[3]}, {p2[0], p2[1], p2[2], p2[3]});
@@ -424,7 +425,8 @@ TEST_F(Blend, RandomCornersAreContinuous) {
     const auto points = runPeriods(b);
     for (size_t k = 0; k < points.size(); ++k) {
       for (double v : points[k]) ASSERT_TRUE(std::isfinite(v)) << what << " period " << k + 1;
-      const double step = std::hypot(points[k][0] - previous[0], points[k][1] - previous[1], points[k][2] - previous[2]);
+      const double step =
+          std::hypot(points[k][0] - previous[0], points[k][1] - previous[1], points[k][2] - previous[2]);
       // The blend length is known to the Simpson tolerance (1e-4 mm); the last
       // period takes up what the steps before it left.
       EXPECT_LE(step, top * kT * 1.02 + 1e-3) << what << " period " << k + 1;

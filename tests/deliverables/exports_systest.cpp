@@ -60,10 +60,26 @@ TEST(Deliverables, MotionLibraryExportsItsTrigonometry) {
   EXPECT_EQ(acosQ(-1.0), 3.141592653589793);
 }
 
+TEST(Deliverables, MotionLibraryExportsPathGeometryAndBlending) {
+  void* vantrel = dlopen(zelor::test::built::kVantrel, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(vantrel, nullptr) << dlerror();
+  // getPath(MotionCmd, PathInfo&), Blending::getBlendingSeg, and getUiteraion,
+  // which nothing in the library calls.
+  for (const char* name : {"_Z7getPath9MotionCmdR8PathInfo", "_ZN8Blending14getBlendingSegER8PathInfoS1_dd",
+                           "_ZNK8Blending12getUiteraionEddPd", "_Z12calForwardVmddddddd"}) {
+    EXPECT_NE(dlsym(vantrel, name), nullptr) << name;
+  }
+}
+
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
       {zelor::test::built::kQuillon, std::regex(R"(RTS\w+)")},
-      {zelor::test::built::kVantrel, std::regex(R"(vantrel_\w+|gIsCollisionDect|sinQ|cosQ|tanQ|acosQ|asinQ)")},
+      // libvantrel: its C interface, and the path geometry and blending (mangled).
+      {zelor::test::built::kVantrel,
+       std::regex(R"(vantrel_\w+|gIsCollisionDect|sinQ|cosQ|tanQ|acosQ|asinQ|)"
+                  R"(_Z\d+(getPath|getPos|getTangent|getCurvature|calArcCenter|calArcCoodinate|Eul2UnitQua|)"
+                  R"(UnitQua2Eul|MultiQua|InvUnitQua|QuaAxis|calcAxis|SlerpInsert|blendTangent|calForwardVm|)"
+                  R"(calCubicEq)\w*|_ZNK?8Blending\w+)")},
       // libutils: the configuration classes and globals of the zelor namespaces
       // (mangled), the m_st_* parameter globals.
       {zelor::test::built::kUtils,

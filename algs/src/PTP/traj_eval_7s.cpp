@@ -85,25 +85,11 @@ double TimeCalc7S(TrajPlanData* plan, double s) {
 }
 
 double SolveTime(double c3, double c2, double c1, double c0, double tStart, double tEnd) {
-  const double w = tEnd - tStart;
-  double lower = 0.0;
-  double upper = w;
-  double x = w / 2.0;
-  for (int step = 0; step < 50; ++step) {
-    const double p = ((c3 * x + c2) * x + c1) * x + c0;
-    if (std::fabs(p) < 1e-5) break;
-    const double dp = (3.0 * c3 * x + 2.0 * c2) * x + c1;
-    const double delta = p / dp;
-    double next = x - delta;
-    if (delta <= 0.0) {
-      lower = x;
-      if (!(next < upper)) next = (x + upper) / 2.0;
-    } else {
-      // Also taken for a NaN step (flat derivative at a root of P'), which then bisects.
-      upper = x;
-      if (!(next > lower)) next = (x + lower) / 2.0;
-    }
-    x = next;
-  }
+  const double x = traj_plan_common::safeguardedNewton(
+      [=](double x, double& slope) {
+        slope = (3.0 * c3 * x + 2.0 * c2) * x + c1;
+        return ((c3 * x + c2) * x + c1) * x + c0;
+      },
+      tEnd - tStart);
   return tStart + x;
 }

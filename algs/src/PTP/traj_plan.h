@@ -10,9 +10,9 @@
 #include "PTP/traj_plan_7s.h"
 #include "PTP/traj_plan_data.h"
 
-// Logs the inputs, then plans. Returns the planner's result: 0, or -1 when the
-// seven-segment plan had to fall back (see traj_plan_dispatch.cpp). An
-// unknown gAccType plans nothing.
+// Logs the inputs, then plans. Returns 0, or -1 when the seven-segment plan
+// fell back to the pure velocity transition or to no motion (see
+// traj_plan_dispatch.cpp), and when an unknown gAccType planned nothing.
 int TrajPlan(TrajPlanData* plan);
 // Stretches a planned move to last T (variableSpeed not consulted).
 void TrajPlanTime(TrajPlanData* plan, double T);

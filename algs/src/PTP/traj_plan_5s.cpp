@@ -88,6 +88,8 @@ void TrajPlanTime5S(TrajPlanData* plan, double T) {
 double FuncTime1(double x, double T, double D, double J) { return J * (T * x * x - 2.0 * x * x * x) - D; }
 
 double GetTime1(double T, double D, double J) {
+  // Nothing fits an unusable duration, distance or jerk.
+  if (!(finiteValue(T) && finiteValue(D) && finiteValue(J))) return 0.0;
   double lo = 0.0;
   double hi = 0.26 * T;  // just above the largest admissible jerk time T / 4
   if (std::fabs(FuncTime1(hi, T, D, J)) < 0.001) return hi;

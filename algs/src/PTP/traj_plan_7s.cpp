@@ -75,9 +75,8 @@ bool empty(const Side& s) { return s.tj <= 0.0 && s.ta <= 0.0; }
 
 double sideDistance(double v, double vPeak, const Side& s) { return (v + vPeak) * (s.tj + s.ta / 2.0); }
 
-// Builds the boundary states from the true start and stores the plan; -1 with
-// the record untouched when anything came out non-finite.
-int store(TrajPlanData& plan, const Frame& f, const Segments& frameSegs) {
+// Boundary states from the true start; false when anything came out non-finite.
+bool build(const Frame& f, const Segments& frameSegs, MotionData& md) {
   Segments seg = frameSegs;
   if (f.reversed) {
     // Time reversal keeps the sign of jerk and reverses the order.
@@ -86,7 +85,7 @@ int store(TrajPlanData& plan, const Frame& f, const Segments& frameSegs) {
       seg.j[k] = frameSegs.j[8 - k];
     }
   }
-  MotionData md{};
+  md = MotionData{};
   md.vel[0] = f.vStart;
   for (int k = 1; k <= 7; ++k) {
     const double t = seg.d[k];
@@ -97,10 +96,35 @@ int store(TrajPlanData& plan, const Frame& f, const Segments& frameSegs) {
     md.pos[k] = Cal_Displacement(t, j, md.acc[k - 1], md.vel[k - 1], md.pos[k - 1]);
     md.time[k] = md.time[k - 1] + t;
   }
-  if (!traj_plan_common::allFinite(md)) return -1;
+  return traj_plan_common::allFinite(md);
+}
+
+int commit(TrajPlanData& plan, const MotionData& md) {
   plan.motion = md;
   traj_plan_common::storeSegmentOutputs(plan);
   return 0;
+}
+
+// Builds and stores the plan; -1 with the record untouched when anything
+// came out non-finite.
+int store(TrajPlanData& plan, const Frame& f, const Segments& seg) {
+  MotionData md;
+  if (!build(f, seg, md)) return -1;
+  return commit(plan, md);
+}
+
+// Velocity, acceleration (first three segments against aMax, the rest
+// against aMaxDec) and jerk within the inputs' limits at every boundary.
+bool keepsLimits(const TrajPlanData& plan, const MotionData& md) {
+  constexpr double kSlack = 1.0 + 1e-9;
+  const double vLimit = std::max({plan.vMax, std::fabs(plan.vStart), std::fabs(plan.vEnd)}) * kSlack;
+  for (int k = 0; k < 8; ++k) {
+    const double aLimit = (k <= 3 ? plan.aMax : plan.aMaxDec) * kSlack;
+    if (std::fabs(md.vel[k]) > vLimit || std::fabs(md.acc[k]) > aLimit || std::fabs(md.jerk[k]) > plan.jerk * kSlack) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Pure transition from vLow to vHigh (segments 1 to 3) followed by a cruise
@@ -268,15 +292,17 @@ Segments segmentsOf(const Frame& f, double vc, const CruiseShape& c, double tc) 
 // A move that cruises at vIdeal and ends (or starts and ends) at that speed
 // has no second side to take the time that makes it whole periods; instead
 // the cruise is lowered to the vc at which the move lasts exactly N periods,
-// entering and leaving it within the jerk and acceleration limits. False
-// when no such vc leaves a cruise (too short a move at too high a speed).
+// entering and leaving it within the jerk and acceleration limits. Also the
+// way out for a two-sided plan whose peak is too little above fast boundary
+// velocities to take the added time. False when no such vc leaves a cruise
+// (too short a move at too high a speed).
 bool lowerCruise(const Frame& f, double vIdeal, Segments& out) {
   const double P = f.period;
   const CruiseShape ideal = shapeAt(f, vIdeal);
-  if (!(ideal.tc >= 0.0)) return false;
   const double target = periodsCovering(ideal.duration, P) * P;
   if (!(ideal.duration < target)) {
-    out = segmentsOf(f, vIdeal, ideal, std::fmax(0.0, ideal.tc));
+    if (!(ideal.tc >= 0.0)) return false;
+    out = segmentsOf(f, vIdeal, ideal, ideal.tc);
     return true;
   }
 
@@ -287,7 +313,6 @@ bool lowerCruise(const Frame& f, double vIdeal, Segments& out) {
     const double vc = vIdeal - u * u;
     if (!(vc > 0.0)) return false;
     c = shapeAt(f, vc);
-    if (!(c.tc >= 0.0)) return false;
     g = c.duration - target;
     return true;
   };
@@ -299,7 +324,7 @@ bool lowerCruise(const Frame& f, double vIdeal, Segments& out) {
   for (int n = 0; n < 64; ++n) {
     double g = 0.0;
     if (!excess(u, g)) {
-      u = (uLo + u) / 2.0;  // past the speeds that leave a cruise: step back
+      u = (uLo + u) / 2.0;  // past standstill: step back
     } else if (g >= 0.0) {
       uHi = u;
       gHi = g;
@@ -340,11 +365,26 @@ bool lowerCruise(const Frame& f, double vIdeal, Segments& out) {
   excess(uBest, g);
   const double vc = vIdeal - uBest * uBest;
   const double sidesTime = 2.0 * c.s1.tj + c.s1.ta + c.s2.ta + 2.0 * c.s2.tj;
-  const double tc = std::fmax(0.0, target - sidesTime);
+  const double tc = target - sidesTime;
+  if (!(c.tc >= 0.0 && tc >= 0.0)) return false;  // the sides alone overrun the distance
   // Solved to rounding, the cruise takes the remainder and the sides stay at
   // their limits; otherwise the cruise velocity is refitted to the distance.
   out = std::fabs(g) <= 1e-14 * target ? segmentsOf(f, vc, c, tc) : refitCruise(f, c.s1, tc, c.s2);
   return true;
+}
+
+// Stores the plan of the given segments, unless they break a limit while a
+// lowered cruise (below vCruise) keeps them all: then that one.
+int storeMended(TrajPlanData& plan, const Frame& f, const Segments& seg, double vCruise) {
+  MotionData md;
+  const bool built = build(f, seg, md);
+  if (built && keepsLimits(plan, md)) return commit(plan, md);
+  Segments lowered;
+  MotionData alternative;
+  if (lowerCruise(f, vCruise, lowered) && build(f, lowered, alternative) && keepsLimits(plan, alternative)) {
+    return commit(plan, alternative);
+  }
+  return built ? commit(plan, md) : -1;
 }
 
 // Peak velocity in [vHigh, vMax] at which both sides together cover the
@@ -410,14 +450,12 @@ int planFrame(TrajPlanData& plan, const Frame& f) {
 
   const Side s1 = sideFor(vPeak - f.vLow, f.aLow, f.jerk);
   const Side s2 = sideFor(vPeak - f.vHigh, f.aHigh, f.jerk);
-  if (!empty(s2)) return store(plan, f, twoSided(f, s1, tc, s2));
+  if (!empty(s2)) return storeMended(plan, f, twoSided(f, s1, tc, s2), vPeak);
 
   // The peak is the higher boundary velocity: one transition, then a cruise at vHigh.
-  Segments lowered;
-  if (lowerCruise(f, f.vHigh, lowered)) return store(plan, f, lowered);
   const Side only = sideFor(dv, f.aLow, f.jerk);
   const double cruise = std::max(0.0, (f.dist - sideDistance(f.vLow, f.vHigh, only)) / f.vHigh);
-  return store(plan, f, oneSided(f, only, cruise));
+  return storeMended(plan, f, oneSided(f, only, cruise), f.vHigh);
 }
 
 }  // namespace
@@ -443,15 +481,13 @@ int TrajPlan7SLowLimit(TrajPlanData* plan) {
   // The cruise runs at vMax; each side changes velocity by |vMax - v|.
   const Side s1 = sideFor(std::fabs(f.vMax - f.vLow), f.aLow, f.jerk);
   const Side s2 = sideFor(std::fabs(f.vHigh - f.vMax), f.aHigh, f.jerk);
-  Segments lowered;
-  if (lowerCruise(f, f.vMax, lowered)) return store(*plan, f, lowered);
   if (empty(s1) && empty(s2)) {
     // vMax and both boundary velocities are one velocity: a cruise.
-    return store(*plan, f, oneSided(f, Side{0.0, 0.0}, f.dist / f.vHigh));
+    return storeMended(*plan, f, oneSided(f, Side{0.0, 0.0}, f.dist / f.vHigh), f.vMax);
   }
   const double tc =
       std::max(0.0, (f.dist - sideDistance(f.vLow, f.vMax, s1) - sideDistance(f.vHigh, f.vMax, s2)) / f.vMax);
-  return store(*plan, f, twoSided(f, s1, tc, s2));
+  return storeMended(*plan, f, twoSided(f, s1, tc, s2), f.vMax);
 }
 
 int TrajPlan7SForcedTransition(TrajPlanData* plan) {

@@ -32,6 +32,33 @@ inline double periodsCovering(double duration, double period) {
   return std::ceil(duration / period - 1e-9);
 }
 
+// Root of a position residual on [0, len] by Newton from the midpoint, at
+// most 50 steps, stopping below 1e-5. `residual(x, slope)` returns f(x) and
+// sets f'(x). A step that leaves the bracket is replaced by the midpoint
+// towards its end (also for a NaN step at a flat slope).
+template <typename Residual>
+double safeguardedNewton(Residual residual, double len) {
+  double lower = 0.0;
+  double upper = len;
+  double x = len / 2.0;
+  for (int step = 0; step < 50; ++step) {
+    double slope = 0.0;
+    const double f = residual(x, slope);
+    if (std::fabs(f) < 1e-5) break;
+    const double delta = f / slope;
+    double next = x - delta;
+    if (delta <= 0.0) {
+      lower = x;
+      if (!(next < upper)) next = (x + upper) / 2.0;
+    } else {
+      upper = x;
+      if (!(next > lower)) next = (x + lower) / 2.0;
+    }
+    x = next;
+  }
+  return x;
+}
+
 // tAcc, tDec, tTotal and the largest |jerk| from the boundary states.
 inline void storeSegmentOutputs(TrajPlanData& plan) {
   const MotionData& md = plan.motion;

@@ -168,25 +168,13 @@ double TimeCalcCos(TrajPlanData* plan, double s) {
 
 double SolveForCos(double c0, double vk, double ak, double amp, double tStart, double tEnd, double w, int k) {
   const State s0{0.0, vk, ak};
-  const double len = tEnd - tStart;
-  double lower = 0.0;
-  double upper = len;
-  double x = len / 2.0;
-  for (int step = 0; step < 50; ++step) {
-    const State s = segmentState(k, w, x, amp, s0);
-    const double f = c0 + s.pos;
-    if (std::fabs(f) < 1e-5) break;
-    const double delta = f / s.vel;
-    double next = x - delta;
-    if (delta <= 0.0) {
-      lower = x;
-      if (!(next < upper)) next = (x + upper) / 2.0;
-    } else {
-      upper = x;
-      if (!(next > lower)) next = (x + lower) / 2.0;
-    }
-    x = next;
-  }
+  const double x = traj_plan_common::safeguardedNewton(
+      [&](double x, double& slope) {
+        const State s = segmentState(k, w, x, amp, s0);
+        slope = s.vel;
+        return c0 + s.pos;
+      },
+      tEnd - tStart);
   return tStart + x;
 }
 

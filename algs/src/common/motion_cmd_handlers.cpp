@@ -52,6 +52,15 @@ void logFrame(const char* format, const tagCoordParamsFull& frame) {
           static_cast<double>(frame.r));
 }
 
+// The mode, index and target lines of a point-to-point move, in the wording
+// of its command.
+void logPTPMove(const char* modeFormat, const char* targetFormat, const PackedBaseCmd& packed) {
+  const PackedPTPBody& ptp = packed.body.ptp;
+  CMD_LOG(modeFormat, ptp.cmd.ptpMode, static_cast<int>(packed.queuedCmdIndex));
+  CMD_LOG(targetFormat, static_cast<double>(ptp.cmd.x), static_cast<double>(ptp.cmd.y), static_cast<double>(ptp.cmd.z),
+          static_cast<double>(ptp.cmd.r), static_cast<int>(ptp.armOrientation), ptp.transition);
+}
+
 // A move whose target is not a number would reach the planners and the drives.
 bool targetFinite(const char* handler, const tagPTPCmd& move) {
   return FloatsFinite(handler, &move, offsetof(tagPTPCmd, x), 4);
@@ -76,164 +85,158 @@ bool modeValid(std::uint8_t mode) {
   return false;
 }
 
-// Packs a record that makes up the whole body of its entry and queues it.
-template <typename Record>
-std::uint32_t queueRecord(const char* handler, PackedCmdType type, const std::uint8_t* params, std::uint32_t len,
-                          PackedBaseCmd& packed, Record& body) {
-  if (!TakeRecord(handler, params, len, body)) return kRefused;
+// The shell of every handler here: only a queued request is taken, every
+// reply has length 0. `pack` fills a zeroed entry from the request's
+// parameters and their length, and queues it.
+template <typename Pack>
+std::uint32_t queuedOnly(std::uint32_t& len, bool isQueued, Pack pack) {
+  const std::uint32_t requestLen = len;
+  len = 0;
+  if (!isQueued) return 0;
+  PackedBaseCmd packed{};
+  return pack(packed, requestLen);
+}
+
+std::uint32_t enqueue(PackedBaseCmd& packed) { return EnqueuePackedCmd(packed) ? 0 : kRefused; }
+
+// An excitation entry: the point-to-point block, then the trajectory's
+// settings, all finite.
+template <typename Body>
+bool packExcitation(const char* handler, const tagSysParams& sys, PackedCmdType type, const std::uint8_t* params,
+                    std::uint32_t len, PackedBaseCmd& packed, Body& body) {
+  if (!TakeRecord(handler, params, len, body.cmd) || !AllFloatsFinite(handler, body.cmd)) return false;
   packed.type = type;
-  return EnqueuePackedCmd(packed) ? 0 : kRefused;
+  body.ptpParams = sys.ptpParams;
+  return true;
 }
 
 }  // namespace
 
-std::uint32_t OnPTPCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
-                       bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  if (!packPTP(__func__, *sysParams, params, requestLen, packed)) return kRefused;
-  const PackedPTPBody& ptp = packed.body.ptp;
-  CMD_LOG("Command OnPTPCmd ptpMode:%d, queuedCmdIndex:%d \r\n", ptp.cmd.ptpMode,
-          static_cast<int>(packed.queuedCmdIndex));
-  CMD_LOG("Command OnPTPCmd xyzr:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", static_cast<double>(ptp.cmd.x),
-          static_cast<double>(ptp.cmd.y), static_cast<double>(ptp.cmd.z), static_cast<double>(ptp.cmd.r),
-          static_cast<int>(ptp.armOrientation), ptp.transition);
-  logFrame("Command OnPTPCmd user:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
-  logFrame("Command OnPTPCmd tool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
-  logFrame("Command OnPTPCmd stationToolParams:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.ecpParams);
-  CMD_LOG("Command OnPTPCmd eCPFlag:%u refSysFlag:%u loadFlag%u poFlag%u\r\n", ptp.eCPFlag, ptp.refSysFlag,
-          ptp.loadFlag, ptp.parallel.poFlag);
-  if (!modeValid(ptp.cmd.ptpMode)) return kRefused;
-  return EnqueuePackedCmd(packed) ? 0 : kRefused;
+std::uint32_t OnPTPCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    if (!packPTP("OnPTPCmd", *sysParams, params, requestLen, packed)) return kRefused;
+    const PackedPTPBody& ptp = packed.body.ptp;
+    logPTPMove("Command OnPTPCmd ptpMode:%d, queuedCmdIndex:%d \r\n",
+               "Command OnPTPCmd xyzr:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", packed);
+    logFrame("Command OnPTPCmd user:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
+    logFrame("Command OnPTPCmd tool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
+    logFrame("Command OnPTPCmd stationToolParams:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.ecpParams);
+    CMD_LOG("Command OnPTPCmd eCPFlag:%u refSysFlag:%u loadFlag%u poFlag%u\r\n", ptp.eCPFlag, ptp.refSysFlag,
+            ptp.loadFlag, ptp.parallel.poFlag);
+    if (!modeValid(ptp.cmd.ptpMode)) return kRefused;
+    return enqueue(packed);
+  });
 }
 
 std::uint32_t OnPTPPOCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                          bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  if (!packPTP(__func__, *sysParams, params, requestLen, packed)) return kRefused;
-  PackedPTPBody& ptp = packed.body.ptp;
-  const std::uint8_t count =
-      std::min<std::uint8_t>(requestLen > kParallelCountAt ? params[kParallelCountAt] : 0, kMaxPackedParallelOutputs);
-  const std::size_t outputsLen = count * sizeof(tagParallelOutputCmd);
-  if (requestLen < kParallelOutputsAt + outputsLen) {
-    CMD_LOG("Command %s executed...error: params length %u, need %u  \r\n", __func__,
-            static_cast<unsigned>(requestLen), static_cast<unsigned>(kParallelOutputsAt + outputsLen));
-    return kRefused;
-  }
-  ptp.parallel.poFlag = 1;
-  ptp.parallel.count = count;
-  std::memcpy(ptp.parallel.outputs, params + kParallelOutputsAt, outputsLen);
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    if (!packPTP("OnPTPPOCmd", *sysParams, params, requestLen, packed)) return kRefused;
+    PackedPTPBody& ptp = packed.body.ptp;
+    const std::uint8_t count =
+        std::min<std::uint8_t>(requestLen > kParallelCountAt ? params[kParallelCountAt] : 0, kMaxPackedParallelOutputs);
+    const std::size_t outputsLen = count * sizeof(tagParallelOutputCmd);
+    if (requestLen < kParallelOutputsAt + outputsLen) {
+      CMD_LOG("Command %s executed...error: params length %u, need %u  \r\n", "OnPTPPOCmd",
+              static_cast<unsigned>(requestLen), static_cast<unsigned>(kParallelOutputsAt + outputsLen));
+      return kRefused;
+    }
+    ptp.parallel.poFlag = 1;
+    ptp.parallel.count = count;
+    std::memcpy(ptp.parallel.outputs, params + kParallelOutputsAt, outputsLen);
 
-  CMD_LOG("packedCmd.cmd.ptpMode:%d, queuedCmdIndex:%d \r\n", ptp.cmd.ptpMode,
-          static_cast<int>(packed.queuedCmdIndex));
-  CMD_LOG("ptp:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", static_cast<double>(ptp.cmd.x),
-          static_cast<double>(ptp.cmd.y), static_cast<double>(ptp.cmd.z), static_cast<double>(ptp.cmd.r),
-          static_cast<int>(ptp.armOrientation), ptp.transition);
-  logFrame("COORTest cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
-  logFrame("COORTest cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
-  if (!modeValid(ptp.cmd.ptpMode) || !EnqueuePackedCmd(packed)) return kRefused;
+    logPTPMove("packedCmd.cmd.ptpMode:%d, queuedCmdIndex:%d \r\n",
+               "ptp:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", packed);
+    logFrame("COORTest cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
+    logFrame("COORTest cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
+    if (!modeValid(ptp.cmd.ptpMode) || enqueue(packed) != 0) return kRefused;
 
-  CMD_LOG("parallelCmdCount:%d \r\n", count);
-  for (int i = 0; i < count; ++i) {
-    const tagParallelOutputCmd& output = ptp.parallel.outputs[i];
-    CMD_LOG("poCmd[%d],ratio:%d,address:%u,level:%d   \r\n", i, output.ratio, static_cast<unsigned>(output.address),
-            output.level);
-  }
-  return 0;
+    CMD_LOG("parallelCmdCount:%d \r\n", count);
+    for (int i = 0; i < count; ++i) {
+      const tagParallelOutputCmd& output = ptp.parallel.outputs[i];
+      CMD_LOG("poCmd[%d],ratio:%d,address:%u,level:%d   \r\n", i, output.ratio, static_cast<unsigned>(output.address),
+              output.level);
+    }
+    return std::uint32_t{0};
+  });
 }
 
-std::uint32_t OnARCCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
-                       bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  PackedARCBody& arc = packed.body.arc;
-  if (!TakeRecord(__func__, params, requestLen, arc.cmd) || !AllFloatsFinite(__func__, arc.cmd)) return kRefused;
-  packed.type = kPackedARC;
-  snapshot(*sysParams, arc);
-  const tagARCCmd& move = arc.cmd;
-  CMD_LOG(
-      "test ptp arc cir : %1.5lf %1.5lf %1.5lf %1.5lf to : %1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n",
-      static_cast<double>(move.cirPoint.x), static_cast<double>(move.cirPoint.y),
-      static_cast<double>(move.cirPoint.z), static_cast<double>(move.cirPoint.r),
-      static_cast<double>(move.toPoint.x), static_cast<double>(move.toPoint.y), static_cast<double>(move.toPoint.z),
-      static_cast<double>(move.toPoint.r), static_cast<int>(arc.armOrientation), arc.transition);
-  logFrame("test cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", arc.localParams);
-  logFrame("test cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", arc.toolParams);
-  return EnqueuePackedCmd(packed) ? 0 : kRefused;
+std::uint32_t OnARCCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    PackedARCBody& arc = packed.body.arc;
+    if (!TakeRecord("OnARCCmd", params, requestLen, arc.cmd) || !AllFloatsFinite("OnARCCmd", arc.cmd)) {
+      return kRefused;
+    }
+    packed.type = kPackedARC;
+    snapshot(*sysParams, arc);
+    const tagARCCmd& move = arc.cmd;
+    CMD_LOG("test ptp arc cir : %1.5lf %1.5lf %1.5lf %1.5lf to : %1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n",
+            static_cast<double>(move.cirPoint.x), static_cast<double>(move.cirPoint.y),
+            static_cast<double>(move.cirPoint.z), static_cast<double>(move.cirPoint.r),
+            static_cast<double>(move.toPoint.x), static_cast<double>(move.toPoint.y),
+            static_cast<double>(move.toPoint.z), static_cast<double>(move.toPoint.r),
+            static_cast<int>(arc.armOrientation), arc.transition);
+    logFrame("test cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", arc.localParams);
+    logFrame("test cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", arc.toolParams);
+    return enqueue(packed);
+  });
 }
 
 std::uint32_t OnCircleCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                           bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  PackedCircleBody& circle = packed.body.circle;
-  if (!TakeRecord(__func__, params, requestLen, circle.cmd) ||
-      !FloatsFinite(__func__, &circle.cmd, 0, offsetof(tagCircleCmd, count) / sizeof(float))) {
-    return kRefused;
-  }
-  packed.type = kPackedCircle;
-  snapshot(*sysParams, circle);
-  return EnqueuePackedCmd(packed) ? 0 : kRefused;
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    PackedCircleBody& circle = packed.body.circle;
+    if (!TakeRecord("OnCircleCmd", params, requestLen, circle.cmd) ||
+        !FloatsFinite("OnCircleCmd", &circle.cmd, 0, offsetof(tagCircleCmd, count) / sizeof(float))) {
+      return kRefused;
+    }
+    packed.type = kPackedCircle;
+    snapshot(*sysParams, circle);
+    return enqueue(packed);
+  });
 }
 
 std::uint32_t OnExicitCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                           bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  PackedExcitBody& excit = packed.body.excit;
-  if (!TakeRecord(__func__, params, requestLen, excit.cmd) || !AllFloatsFinite(__func__, excit.cmd)) return kRefused;
-  packed.type = kPackedExcit;
-  excit.ptpParams = sysParams->ptpParams;
-  const float* p = excit.cmd.params;
-  CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f %1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]),
-          static_cast<double>(p[1]), static_cast<double>(p[2]), static_cast<double>(p[3]), static_cast<double>(p[4]),
-          static_cast<double>(p[5]));
-  return EnqueuePackedCmd(packed) ? 0 : kRefused;
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    PackedExcitBody& excit = packed.body.excit;
+    if (!packExcitation("OnExicitCmd", *sysParams, kPackedExcit, params, requestLen, packed, excit)) return kRefused;
+    const float* p = excit.cmd.params;
+    CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f %1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]),
+            static_cast<double>(p[1]), static_cast<double>(p[2]), static_cast<double>(p[3]), static_cast<double>(p[4]),
+            static_cast<double>(p[5]));
+    return enqueue(packed);
+  });
 }
 
 std::uint32_t OnExicitZCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                            bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  PackedExcitZBody& excit = packed.body.excitZ;
-  if (!TakeRecord(__func__, params, requestLen, excit.cmd) || !AllFloatsFinite(__func__, excit.cmd)) return kRefused;
-  packed.type = kPackedExcitZ;
-  excit.ptpParams = sysParams->ptpParams;
-  const float* p = excit.cmd.params;
-  CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]), static_cast<double>(p[1]),
-          static_cast<double>(p[2]));
-  return EnqueuePackedCmd(packed) ? 0 : kRefused;
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    PackedExcitZBody& excit = packed.body.excitZ;
+    if (!packExcitation("OnExicitZCmd", *sysParams, kPackedExcitZ, params, requestLen, packed, excit)) {
+      return kRefused;
+    }
+    const float* p = excit.cmd.params;
+    CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]), static_cast<double>(p[1]),
+            static_cast<double>(p[2]));
+    return enqueue(packed);
+  });
 }
 
 std::uint32_t OnWAITCmd(tagSysParams*, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  const std::uint32_t result = queueRecord(__func__, kPackedWait, params, requestLen, packed, packed.body.wait);
-  if (result == 0) {
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    if (!TakeRecord("OnWAITCmd", params, requestLen, packed.body.wait)) return kRefused;
+    packed.type = kPackedWait;
+    if (enqueue(packed) != 0) return kRefused;
     CMD_LOG("Command OnWAITCmd:%llu\r\n", static_cast<unsigned long long>(packed.queuedCmdIndex));
-  }
-  return result;
+    return std::uint32_t{0};
+  });
 }
 
 std::uint32_t OnTRIGCmd(tagSysParams*, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
-  const std::uint32_t requestLen = len;
-  len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  return queueRecord(__func__, kPackedTrig, params, requestLen, packed, packed.body.trig);
+  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
+    if (!TakeRecord("OnTRIGCmd", params, requestLen, packed.body.trig)) return kRefused;
+    packed.type = kPackedTrig;
+    return enqueue(packed);
+  });
 }

@@ -6,23 +6,13 @@
 // gPackedCmdQueue, and the intake replies the entry's index. Targets are not
 // checked against reach here; the planners do that.
 
-#include <cstdint>
+#include "common/command_handler.h"
 
-struct tagSysParams;
-
-std::uint32_t OnPTPCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                       bool isQueued);
-std::uint32_t OnPTPPOCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                         bool isQueued);
-std::uint32_t OnARCCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                       bool isQueued);
-std::uint32_t OnCircleCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                          bool isQueued);
-std::uint32_t OnExicitCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                          bool isQueued);
-std::uint32_t OnExicitZCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                           bool isQueued);
-std::uint32_t OnWAITCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                        bool isQueued);
-std::uint32_t OnTRIGCmd(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                        bool isQueued);
+CommandHandlerFn OnPTPCmd;      // 84
+CommandHandlerFn OnPTPPOCmd;    // 88
+CommandHandlerFn OnARCCmd;      // 101
+CommandHandlerFn OnCircleCmd;   // 102
+CommandHandlerFn OnExicitCmd;   // 103
+CommandHandlerFn OnExicitZCmd;  // 104
+CommandHandlerFn OnWAITCmd;     // 110
+CommandHandlerFn OnTRIGCmd;     // 120

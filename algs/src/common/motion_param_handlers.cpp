@@ -77,13 +77,12 @@ std::uint32_t OnArmOrientation(tagSysParams* sysParams, std::uint8_t rw, std::ui
 
 std::uint32_t OnTransition(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                            bool isQueued) {
-  return byteParam(__func__, sysParams->transition, rw, params, len, isQueued, [sysParams](std::uint8_t value) {
-    sysParams->transition = std::min<std::uint8_t>(value, 100);
-  });
+  return byteParam(__func__, sysParams->transition, rw, params, len, isQueued,
+                   [sysParams](std::uint8_t value) { sysParams->transition = std::min<std::uint8_t>(value, 100); });
 }
 
-std::uint32_t OnSpeedFactorParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                  std::uint32_t& len, bool) {
+std::uint32_t OnSpeedFactorParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
+                                  bool) {
   if (rw == 0) {
     params[0] = static_cast<std::uint8_t>(sysParams->speedFactorRatio);
     len = 1;
@@ -131,8 +130,8 @@ std::uint32_t OnJOGJointParams(tagSysParams* sysParams, std::uint8_t rw, std::ui
       });
 }
 
-std::uint32_t OnJOGCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                    std::uint32_t& len, bool) {
+std::uint32_t OnJOGCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
+                                    bool) {
   return recordParam(
       __func__, sysParams->jogCoordinateParams, rw, params, len, false,
       [](const tagJOGCoordinateParams& p) { return AllFloatsFinite("OnJOGCoordinateParams", p); },
@@ -155,13 +154,10 @@ std::uint32_t OnJOGCommonParams(tagSysParams* sysParams, std::uint8_t rw, std::u
       });
 }
 
-std::uint32_t OnINCHParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                           bool) {
+std::uint32_t OnINCHParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len, bool) {
   return recordParam(
       __func__, sysParams->inchParams, rw, params, len, false,
-      [](const tagINCHParams& p) {
-        return FloatsFinite("OnINCHParams", &p, offsetof(tagINCHParams, distanceANG), 2);
-      },
+      [](const tagINCHParams& p) { return FloatsFinite("OnINCHParams", &p, offsetof(tagINCHParams, distanceANG), 2); },
       [](tagINCHParams& p) {
         p.distanceANG = clampTo(p.distanceANG, 0.0f, 10.0f);
         p.distanceMM = clampTo(p.distanceMM, 0.0f, 10.0f);
@@ -188,13 +184,12 @@ std::uint32_t OnPTPJointParams(tagSysParams* sysParams, std::uint8_t rw, std::ui
         CMD_LOG(
             "cmd PTP JointParams:%1.3f %1.3f %1.3f\r\ncmd PTP JointParams: %1.3f %1.3f %1.3f\r\n cmd PTP "
             "JointParams:%1.3f %1.3f %1.3f\r\n %1.3f %1.3f %1.3f\r\n",
-            v[0][0], v[0][1], v[0][2], v[1][0], v[1][1], v[1][2], v[2][0], v[2][1], v[2][2], v[3][0], v[3][1],
-            v[3][2]);
+            v[0][0], v[0][1], v[0][2], v[1][0], v[1][1], v[1][2], v[2][0], v[2][1], v[2][2], v[3][0], v[3][1], v[3][2]);
       });
 }
 
-std::uint32_t OnPTPCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                    std::uint32_t& len, bool isQueued) {
+std::uint32_t OnPTPCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
+                                    bool isQueued) {
   return recordParam(
       __func__, sysParams->ptpParams.coordinate, rw, params, len, isQueued,
       [](const tagPTPCoordinateParams& p) { return AllFloatsFinite("OnPTPCoordinateParams", p); },
@@ -206,8 +201,8 @@ std::uint32_t OnPTPCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, st
         p.rJerk = atLeastOne(p.rJerk);
         CMD_LOG("cmd PTP CoorParams:xyz vaj %1.3f %1.3f %1.3f\r\n r vaj%1.3f %1.3f %1.3f\r\n",
                 static_cast<double>(p.xyzVelocity), static_cast<double>(p.xyzAcceleration),
-                static_cast<double>(p.xyzJerk), static_cast<double>(p.rVelocity),
-                static_cast<double>(p.rAcceleration), static_cast<double>(p.rJerk));
+                static_cast<double>(p.xyzJerk), static_cast<double>(p.rVelocity), static_cast<double>(p.rAcceleration),
+                static_cast<double>(p.rJerk));
       });
 }
 

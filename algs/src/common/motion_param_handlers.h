@@ -6,35 +6,19 @@
 // record; a write replies length 0. Writes whose floats are not all finite,
 // or whose request is shorter than the record, change nothing.
 
-#include <cstdint>
+#include "common/command_handler.h"
 
-struct tagSysParams;
-
-std::uint32_t OnControlType(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                            bool isQueued);
-std::uint32_t OnArmOrientation(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                               bool isQueued);
-std::uint32_t OnTransition(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                           bool isQueued);
-std::uint32_t OnSpeedFactorParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                  std::uint32_t& len, bool isQueued);
-std::uint32_t OnManualSpeedParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                  std::uint32_t& len, bool isQueued);
-std::uint32_t OnJOGJointParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                               bool isQueued);
-std::uint32_t OnJOGCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                    std::uint32_t& len, bool isQueued);
-std::uint32_t OnJOGCommonParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                                bool isQueued);
-std::uint32_t OnINCHParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                           bool isQueued);
-std::uint32_t OnPTPJointParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                               bool isQueued);
-std::uint32_t OnPTPCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                    std::uint32_t& len, bool isQueued);
-std::uint32_t OnPTPJumpParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                              bool isQueued);
-std::uint32_t OnPTPJump2Params(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                               bool isQueued);
-std::uint32_t OnPTPCommonParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
-                                bool isQueued);
+CommandHandlerFn OnControlType;          // 47
+CommandHandlerFn OnArmOrientation;       // 50
+CommandHandlerFn OnTransition;           // 51
+CommandHandlerFn OnSpeedFactorParams;    // 52
+CommandHandlerFn OnManualSpeedParams;    // 53
+CommandHandlerFn OnJOGJointParams;       // 70
+CommandHandlerFn OnJOGCoordinateParams;  // 71
+CommandHandlerFn OnJOGCommonParams;      // 72
+CommandHandlerFn OnINCHParams;           // 74
+CommandHandlerFn OnPTPJointParams;       // 80
+CommandHandlerFn OnPTPCoordinateParams;  // 81
+CommandHandlerFn OnPTPJumpParams;        // 82
+CommandHandlerFn OnPTPJump2Params;       // 87
+CommandHandlerFn OnPTPCommonParams;      // 83

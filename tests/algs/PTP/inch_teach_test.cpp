@@ -2,15 +2,16 @@
 // landing exactly on the step; no repeat while the key is held; presses
 // during a step are lost; the soft limits and the coordinate step's inverse
 // solution failures.
+#include "PTP/inch_teach.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "../common/kernel_commands.h"
-#include "PTP/inch_teach.h"
 #include "common/kinematics.h"
 
 namespace {
@@ -26,21 +27,13 @@ class Inching : public ::testing::Test {
     gSysParams.jogCoordinateParams = {{30, 30, 30, 30}, {60, 60, 60, 60}};
     gSysParams.jogCommonParams = {100, 100};
     gSysParams.inchParams = {1, 2.0f, 7.0f};
-    const double limits[9] = {170, 150, 200, 360, -170, -150, -200, -360, 3};
-    std::memcpy(gSoftLimitPara, limits, sizeof limits);
-    gScaraMechPara[0] = 225.0;
-    gScaraMechPara[1] = 175.0;
+    zelor::test::SetTestArm();
     setMeasured(kMeasured);
     std::memcpy(gRobotAxisMove.nextPos, &kMeasured, sizeof kMeasured);
   }
   void TearDown() override { zelor::test::ResetMotionKernel(); }
 
-  static void setMeasured(const JointTheta& joints) {
-    std::memcpy(&gSysParams.joint, &joints, sizeof joints);
-    WCSPosition pose;
-    ForwardCal(&joints, &pose);
-    std::memcpy(&gSysParams.pose, &pose, sizeof pose);
-  }
+  static void setMeasured(const JointTheta& joints) { zelor::test::SetMeasured(joints); }
   static void press(std::uint8_t command) { gSysParams.jogCmd.cmd = command; }
 
   // Runs the mover until its step ends; the cycles the step took (0: none started).
@@ -55,9 +48,7 @@ class Inching : public ::testing::Test {
     return cycles;
   }
 
-  bool logged(const std::string& line) const {
-    return std::find(core.logs.begin(), core.logs.end(), line) != core.logs.end();
-  }
+  bool logged(const std::string& line) const { return zelor::test::Logged(core, line); }
 
   zelor::test::CoreStandIn core;
 };

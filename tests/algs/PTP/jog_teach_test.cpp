@@ -2,14 +2,15 @@
 // of acceleration x period, the deceleration after release, the joint-limit
 // rule, alarms that hold the arm, and the Cartesian jog through the inverse
 // solution.
+#include "PTP/jog_teach.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include <gtest/gtest.h>
-
 #include "../common/kernel_commands.h"
-#include "PTP/jog_teach.h"
 #include "common/kinematics.h"
 
 namespace {
@@ -35,12 +36,7 @@ class JogTeach : public ::testing::Test {
   }
   void TearDown() override { zelor::test::ResetMotionKernel(); }
 
-  static void setMeasured(const JointTheta& joints) {
-    std::memcpy(&gSysParams.joint, &joints, sizeof joints);
-    WCSPosition pose;
-    ForwardCal(&joints, &pose);
-    std::memcpy(&gSysParams.pose, &pose, sizeof pose);
-  }
+  static void setMeasured(const JointTheta& joints) { zelor::test::SetMeasured(joints); }
   static WCSPosition measuredPose() {
     WCSPosition pose;
     std::memcpy(&pose, &gSysParams.pose, sizeof pose);
@@ -156,7 +152,7 @@ TEST_F(JogTeach, AnAlarmOutsideTheLimitBytesHoldsTheArmAtOnce) {
   JointTeach(1);
   EXPECT_EQ(gRobotPrfMode, kPrfIdle);
   expectHeldAt(kMeasured);
-  EXPECT_TRUE(std::find(core.logs.begin(), core.logs.end(), "[ALARM]ID Occur:10\r\n") != core.logs.end());
+  EXPECT_TRUE(zelor::test::Logged(core, "[ALARM]ID Occur:10\r\n"));
 }
 
 TEST_F(JogTeach, SpeedOrAccelerationBelowTheMinimumRaisesAlarm26) {
@@ -165,19 +161,14 @@ TEST_F(JogTeach, SpeedOrAccelerationBelowTheMinimumRaisesAlarm26) {
   JointTeach(5);
   EXPECT_TRUE(AlarmIsSet(26));
   EXPECT_EQ(gRobotAxisMove.nextPos[2], 7.0) << "no set point this cycle";
-  EXPECT_TRUE(std::find(core.logs.begin(), core.logs.end(),
-                        "jog speedparams error jogVelRatio:50.000 jogVelMax:20.000 jogAcc:0.000 \r\n") !=
-              core.logs.end());
+  EXPECT_TRUE(zelor::test::Logged(core, "jog speedparams error jogVelRatio:50.000 jogVelMax:20.000 jogAcc:0.000 \r\n"));
 }
 
 class CartesianJog : public JogTeach {
  protected:
   void SetUp() override {
     JogTeach::SetUp();
-    gScaraMechPara[0] = 225.0;
-    gScaraMechPara[1] = 175.0;
-    const double limits[9] = {170, 150, 200, 360, -170, -150, -200, -360, 3};
-    std::memcpy(gSoftLimitPara, limits, sizeof limits);
+    zelor::test::SetTestArm();
     setMeasured({0.0, 90.0, 50.0, 0.0});
     gRobotPrfMode = kPrfJogCartesian;
   }

@@ -1,10 +1,10 @@
 // Jog and homing commands through packets: a start refused while the arm
 // moves, a stop always taken, the motion mode of each jog kind, the inch
 // movers' reset, hand teaching and invalid records.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "kernel_commands.h"
 

@@ -5,14 +5,14 @@
 // stand-in core table, one intake pass answers them. Kernel state touched by
 // the motion handlers starts from load values in every test.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "PTP/inch_teach.h"
 #include "PTP/jog_teach.h"
@@ -21,9 +21,10 @@
 #include "common/cycle_timing.h"
 #include "common/kernel_queues.h"
 #include "common/kernel_state.h"
+#include "common/kinematics.h"
 #include "common/kinematics_state.h"
-#include "common/packed_cmd.h"
 #include "common/motion_state.h"
+#include "common/packed_cmd.h"
 #include "common/speed_ratio_change.h"
 #include "common/sys_params.h"
 #include "core_standin.h"
@@ -87,6 +88,26 @@ inline void ResetMotionKernel() {
   CycleStartNow();
 }
 
+// The measured joints of the system parameters and the pose they give.
+inline void SetMeasured(const JointTheta& joints) {
+  std::memcpy(&gSysParams.joint, &joints, sizeof joints);
+  WCSPosition pose;
+  ForwardCal(&joints, &pose);
+  std::memcpy(&gSysParams.pose, &pose, sizeof pose);
+}
+
+// An arm of 225 + 175 mm with wide soft limits and a singularity margin of 3 degrees.
+inline void SetTestArm() {
+  gScaraMechPara[0] = 225.0;
+  gScaraMechPara[1] = 175.0;
+  const double limits[9] = {170, 150, 200, 360, -170, -150, -200, -360, 3};
+  std::memcpy(gSoftLimitPara, limits, sizeof limits);
+}
+
+inline bool Logged(const CoreStandIn& core, const std::string& line) {
+  return std::find(core.logs.begin(), core.logs.end(), line) != core.logs.end();
+}
+
 class KernelCommands : public ::testing::Test {
  protected:
   void SetUp() override { ResetMotionKernel(); }
@@ -98,8 +119,7 @@ class KernelCommands : public ::testing::Test {
     return pass();
   }
   template <typename Builder>
-    requires std::invocable<Builder&, PluginBase&>
-  Packet exchange(Builder&& builder) {
+  requires std::invocable<Builder&, PluginBase&> Packet exchange(Builder&& builder) {
     client.post(builder);
     return pass();
   }
@@ -118,9 +138,7 @@ class KernelCommands : public ::testing::Test {
   std::uint32_t entryType(std::uint32_t offset) const { return entry(offset).type; }
   std::uint64_t entryIndex(std::uint32_t offset) const { return entry(offset).queuedCmdIndex; }
 
-  bool logged(const std::string& line) const {
-    return std::find(core.logs.begin(), core.logs.end(), line) != core.logs.end();
-  }
+  bool logged(const std::string& line) const { return Logged(core, line); }
 
   CoreStandIn core;
   PostingClient client{core};

@@ -2,6 +2,8 @@
 // motion snapshot byte for byte, the point-to-point mode check, the parallel
 // outputs' count, requests without the queued bit, and targets that cannot be
 // taken.
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,8 +11,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/packed_cmd.h"
 #include "kernel_commands.h"
@@ -191,8 +191,9 @@ TEST_F(MotionCommands, ArcCircleExcitationWaitAndTriggerEntries) {
   EXPECT_EQ(bytesAt(entry(4), 16, sizeof wait), bytesOf(wait));
   EXPECT_EQ(bytesAt(entry(5), 16, sizeof trig), (std::vector<std::uint8_t>{12, 1, 2, 0x04, 0x03}));
 
-  EXPECT_TRUE(logged("test ptp arc cir : 1.00000 2.00000 3.00000 4.00000 to : 5.00000 6.00000 7.00000 8.00000 arm 1 "
-                     "trans 35\r\n"));
+  EXPECT_TRUE(
+      logged("test ptp arc cir : 1.00000 2.00000 3.00000 4.00000 to : 5.00000 6.00000 7.00000 8.00000 arm 1 "
+             "trans 35\r\n"));
   EXPECT_TRUE(logged("Command OnExicitCmd:7.000 8.000 9.000\r\n"));
   EXPECT_TRUE(logged("Command OnWAITCmd:6\r\n"));
 }

@@ -1,10 +1,10 @@
 // The handlers that reach the slide rail, against a stand-in driver on the
 // link's queue: homing with the external axis zeroes it, a changed global
 // speed ratio passes its rate on.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <optional>
-
-#include <gtest/gtest.h>
 
 #include "common/exter_axis_rtu.h"
 #include "fake_slide_driver.h"

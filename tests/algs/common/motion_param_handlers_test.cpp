@@ -2,6 +2,10 @@
 // read, the placeholder entries of queued writes, the common-ratio refusals,
 // the global speed ratio's range and the refusal of values that are not
 // finite or records that are cut short.
+#include "common/motion_param_handlers.h"
+
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,9 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "common/motion_param_handlers.h"
 #include "common/packed_cmd.h"
 #include "kernel_commands.h"
 
@@ -50,7 +51,8 @@ TEST_F(MotionParams, JogAndInchWritesAreClampedAndNeverQueued) {
   }
   EXPECT_EQ(queuedCount(), 0u);
 
-  const auto gotJoint = replyRecord<tagJOGJointParams>(exchange([](PluginBase& c) { return c.alloc_GetJOGJointParams(); }));
+  const auto gotJoint =
+      replyRecord<tagJOGJointParams>(exchange([](PluginBase& c) { return c.alloc_GetJOGJointParams(); }));
   const tagJOGJointParams wantJoint{{50.0f, 1.0f, 25.0f, 1.0f}, {1.0f, 200.0f, 100.0f, 1.0f}};
   for (int j = 0; j < 4; ++j) {
     EXPECT_EQ(+gotJoint.velocity[j], wantJoint.velocity[j]) << "jog joint velocity " << j;
@@ -90,18 +92,21 @@ TEST_F(MotionParams, PointToPointWritesAreRaisedToOneAndLeavePlaceholders) {
     EXPECT_EQ(entryIndex(static_cast<std::uint32_t>(i)), 2u + i);
   }
 
-  const auto gotJoint = replyRecord<tagPTPJointParams>(exchange([](PluginBase& c) { return c.alloc_GetPTPJointParams(); }));
+  const auto gotJoint =
+      replyRecord<tagPTPJointParams>(exchange([](PluginBase& c) { return c.alloc_GetPTPJointParams(); }));
   const tagPTPJointParams wantJoint{{500.0f, 1.0f, 1.0f, 2.0f}, {1.0f, 3.0f, 1.0f, 4.0f}, {1.0f, 5.0f, 6.0f, 1.0f}};
   EXPECT_TRUE(sameBytes(gotJoint, wantJoint));
   const auto gotCoord =
       replyRecord<tagPTPCoordinateParams>(exchange([](PluginBase& c) { return c.alloc_GetPTPCoordinateParams(); }));
   EXPECT_EQ(+gotCoord.xyzVelocity, 0.5f) << "the linear velocity is taken as sent";
-  for (float value : {gotCoord.rVelocity, gotCoord.xyzAcceleration, gotCoord.rAcceleration, gotCoord.xyzJerk,
-                      gotCoord.rJerk}) {
+  for (float value :
+       {gotCoord.rVelocity, gotCoord.xyzAcceleration, gotCoord.rAcceleration, gotCoord.xyzJerk, gotCoord.rJerk}) {
     EXPECT_EQ(value, 1.0f);
   }
-  EXPECT_TRUE(sameBytes(replyRecord<tagPTPJumpParams>(exchange([](PluginBase& c) { return c.alloc_GetPTPJumpParams(); })), jump));
-  EXPECT_TRUE(sameBytes(replyRecord<tagPTPJump2Params>(exchange([](PluginBase& c) { return c.alloc_GetPTPJump2Params(); })), jump2));
+  EXPECT_TRUE(sameBytes(
+      replyRecord<tagPTPJumpParams>(exchange([](PluginBase& c) { return c.alloc_GetPTPJumpParams(); })), jump));
+  EXPECT_TRUE(sameBytes(
+      replyRecord<tagPTPJump2Params>(exchange([](PluginBase& c) { return c.alloc_GetPTPJump2Params(); })), jump2));
 
   // Not queued: applied, nothing enqueued.
   const tagPTPJumpParams other{1.0f, 2.0f, 3};

@@ -85,16 +85,12 @@ bool modeValid(std::uint8_t mode) {
   return false;
 }
 
-// The shell of every handler here: only a queued request is taken, every
-// reply has length 0. `pack` fills a zeroed entry from the request's
-// parameters and their length, and queues it.
-template <typename Pack>
-std::uint32_t queuedOnly(std::uint32_t& len, bool isQueued, Pack pack) {
-  const std::uint32_t requestLen = len;
+// Only a queued request is taken: false without the queued bit. Every reply
+// has length 0; `requestLen` is what the request carried.
+bool takeQueued(std::uint32_t& len, bool isQueued, std::uint32_t& requestLen) {
+  requestLen = len;
   len = 0;
-  if (!isQueued) return 0;
-  PackedBaseCmd packed{};
-  return pack(packed, requestLen);
+  return isQueued;
 }
 
 std::uint32_t enqueue(PackedBaseCmd& packed) { return EnqueuePackedCmd(packed) ? 0 : kRefused; }
@@ -113,130 +109,137 @@ bool packExcitation(const char* handler, const tagSysParams& sys, PackedCmdType 
 }  // namespace
 
 std::uint32_t OnPTPCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    if (!packPTP("OnPTPCmd", *sysParams, params, requestLen, packed)) return kRefused;
-    const PackedPTPBody& ptp = packed.body.ptp;
-    logPTPMove("Command OnPTPCmd ptpMode:%d, queuedCmdIndex:%d \r\n",
-               "Command OnPTPCmd xyzr:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", packed);
-    logFrame("Command OnPTPCmd user:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
-    logFrame("Command OnPTPCmd tool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
-    logFrame("Command OnPTPCmd stationToolParams:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.ecpParams);
-    CMD_LOG("Command OnPTPCmd eCPFlag:%u refSysFlag:%u loadFlag%u poFlag%u\r\n", ptp.eCPFlag, ptp.refSysFlag,
-            ptp.loadFlag, ptp.parallel.poFlag);
-    if (!modeValid(ptp.cmd.ptpMode)) return kRefused;
-    return enqueue(packed);
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  if (!packPTP(__func__, *sysParams, params, requestLen, packed)) return kRefused;
+  const PackedPTPBody& ptp = packed.body.ptp;
+  logPTPMove("Command OnPTPCmd ptpMode:%d, queuedCmdIndex:%d \r\n",
+             "Command OnPTPCmd xyzr:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", packed);
+  logFrame("Command OnPTPCmd user:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
+  logFrame("Command OnPTPCmd tool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
+  logFrame("Command OnPTPCmd stationToolParams:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.ecpParams);
+  CMD_LOG("Command OnPTPCmd eCPFlag:%u refSysFlag:%u loadFlag%u poFlag%u\r\n", ptp.eCPFlag, ptp.refSysFlag,
+          ptp.loadFlag, ptp.parallel.poFlag);
+  if (!modeValid(ptp.cmd.ptpMode)) return kRefused;
+  return enqueue(packed);
 }
 
 std::uint32_t OnPTPPOCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                          bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    if (!packPTP("OnPTPPOCmd", *sysParams, params, requestLen, packed)) return kRefused;
-    PackedPTPBody& ptp = packed.body.ptp;
-    const std::uint8_t count =
-        std::min<std::uint8_t>(requestLen > kParallelCountAt ? params[kParallelCountAt] : 0, kMaxPackedParallelOutputs);
-    const std::size_t outputsLen = count * sizeof(tagParallelOutputCmd);
-    if (requestLen < kParallelOutputsAt + outputsLen) {
-      CMD_LOG("Command %s executed...error: params length %u, need %u  \r\n", "OnPTPPOCmd",
-              static_cast<unsigned>(requestLen), static_cast<unsigned>(kParallelOutputsAt + outputsLen));
-      return kRefused;
-    }
-    ptp.parallel.poFlag = 1;
-    ptp.parallel.count = count;
-    std::memcpy(ptp.parallel.outputs, params + kParallelOutputsAt, outputsLen);
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  if (!packPTP(__func__, *sysParams, params, requestLen, packed)) return kRefused;
+  PackedPTPBody& ptp = packed.body.ptp;
+  const std::uint8_t count =
+      std::min<std::uint8_t>(requestLen > kParallelCountAt ? params[kParallelCountAt] : 0, kMaxPackedParallelOutputs);
+  const std::size_t outputsLen = count * sizeof(tagParallelOutputCmd);
+  if (requestLen < kParallelOutputsAt + outputsLen) {
+    CMD_LOG("Command %s executed...error: params length %u, need %u  \r\n", __func__, static_cast<unsigned>(requestLen),
+            static_cast<unsigned>(kParallelOutputsAt + outputsLen));
+    return kRefused;
+  }
+  ptp.parallel.poFlag = 1;
+  ptp.parallel.count = count;
+  std::memcpy(ptp.parallel.outputs, params + kParallelOutputsAt, outputsLen);
 
-    logPTPMove("packedCmd.cmd.ptpMode:%d, queuedCmdIndex:%d \r\n",
-               "ptp:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n", packed);
-    logFrame("COORTest cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
-    logFrame("COORTest cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
-    if (!modeValid(ptp.cmd.ptpMode) || enqueue(packed) != 0) return kRefused;
+  logPTPMove("packedCmd.cmd.ptpMode:%d, queuedCmdIndex:%d \r\n", "ptp:%1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n",
+             packed);
+  logFrame("COORTest cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.localParams);
+  logFrame("COORTest cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", ptp.toolParams);
+  if (!modeValid(ptp.cmd.ptpMode) || enqueue(packed) != 0) return kRefused;
 
-    CMD_LOG("parallelCmdCount:%d \r\n", count);
-    for (int i = 0; i < count; ++i) {
-      const tagParallelOutputCmd& output = ptp.parallel.outputs[i];
-      CMD_LOG("poCmd[%d],ratio:%d,address:%u,level:%d   \r\n", i, output.ratio, static_cast<unsigned>(output.address),
-              output.level);
-    }
-    return std::uint32_t{0};
-  });
+  CMD_LOG("parallelCmdCount:%d \r\n", count);
+  for (int i = 0; i < count; ++i) {
+    const tagParallelOutputCmd& output = ptp.parallel.outputs[i];
+    CMD_LOG("poCmd[%d],ratio:%d,address:%u,level:%d   \r\n", i, output.ratio, static_cast<unsigned>(output.address),
+            output.level);
+  }
+  return 0;
 }
 
 std::uint32_t OnARCCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    PackedARCBody& arc = packed.body.arc;
-    if (!TakeRecord("OnARCCmd", params, requestLen, arc.cmd) || !AllFloatsFinite("OnARCCmd", arc.cmd)) {
-      return kRefused;
-    }
-    packed.type = kPackedARC;
-    snapshot(*sysParams, arc);
-    const tagARCCmd& move = arc.cmd;
-    CMD_LOG("test ptp arc cir : %1.5lf %1.5lf %1.5lf %1.5lf to : %1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n",
-            static_cast<double>(move.cirPoint.x), static_cast<double>(move.cirPoint.y),
-            static_cast<double>(move.cirPoint.z), static_cast<double>(move.cirPoint.r),
-            static_cast<double>(move.toPoint.x), static_cast<double>(move.toPoint.y),
-            static_cast<double>(move.toPoint.z), static_cast<double>(move.toPoint.r),
-            static_cast<int>(arc.armOrientation), arc.transition);
-    logFrame("test cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", arc.localParams);
-    logFrame("test cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", arc.toolParams);
-    return enqueue(packed);
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  PackedARCBody& arc = packed.body.arc;
+  if (!TakeRecord(__func__, params, requestLen, arc.cmd) || !AllFloatsFinite(__func__, arc.cmd)) {
+    return kRefused;
+  }
+  packed.type = kPackedARC;
+  snapshot(*sysParams, arc);
+  const tagARCCmd& move = arc.cmd;
+  CMD_LOG("test ptp arc cir : %1.5lf %1.5lf %1.5lf %1.5lf to : %1.5lf %1.5lf %1.5lf %1.5lf arm %d trans %d\r\n",
+          static_cast<double>(move.cirPoint.x), static_cast<double>(move.cirPoint.y),
+          static_cast<double>(move.cirPoint.z), static_cast<double>(move.cirPoint.r),
+          static_cast<double>(move.toPoint.x), static_cast<double>(move.toPoint.y), static_cast<double>(move.toPoint.z),
+          static_cast<double>(move.toPoint.r), static_cast<int>(arc.armOrientation), arc.transition);
+  logFrame("test cmdCOOR:%1.3f %1.3f %1.3f %1.3f\r\n", arc.localParams);
+  logFrame("test cmdtool:%1.3f %1.3f %1.3f %1.3f\r\n", arc.toolParams);
+  return enqueue(packed);
 }
 
 std::uint32_t OnCircleCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                           bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    PackedCircleBody& circle = packed.body.circle;
-    if (!TakeRecord("OnCircleCmd", params, requestLen, circle.cmd) ||
-        !FloatsFinite("OnCircleCmd", &circle.cmd, 0, offsetof(tagCircleCmd, count) / sizeof(float))) {
-      return kRefused;
-    }
-    packed.type = kPackedCircle;
-    snapshot(*sysParams, circle);
-    return enqueue(packed);
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  PackedCircleBody& circle = packed.body.circle;
+  if (!TakeRecord(__func__, params, requestLen, circle.cmd) ||
+      !FloatsFinite(__func__, &circle.cmd, 0, offsetof(tagCircleCmd, count) / sizeof(float))) {
+    return kRefused;
+  }
+  packed.type = kPackedCircle;
+  snapshot(*sysParams, circle);
+  return enqueue(packed);
 }
 
 std::uint32_t OnExicitCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                           bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    PackedExcitBody& excit = packed.body.excit;
-    if (!packExcitation("OnExicitCmd", *sysParams, kPackedExcit, params, requestLen, packed, excit)) return kRefused;
-    const float* p = excit.cmd.params;
-    CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f %1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]),
-            static_cast<double>(p[1]), static_cast<double>(p[2]), static_cast<double>(p[3]), static_cast<double>(p[4]),
-            static_cast<double>(p[5]));
-    return enqueue(packed);
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  PackedExcitBody& excit = packed.body.excit;
+  if (!packExcitation(__func__, *sysParams, kPackedExcit, params, requestLen, packed, excit)) return kRefused;
+  const float* p = excit.cmd.params;
+  CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f %1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]),
+          static_cast<double>(p[1]), static_cast<double>(p[2]), static_cast<double>(p[3]), static_cast<double>(p[4]),
+          static_cast<double>(p[5]));
+  return enqueue(packed);
 }
 
 std::uint32_t OnExicitZCmd(tagSysParams* sysParams, std::uint8_t, std::uint8_t* params, std::uint32_t& len,
                            bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    PackedExcitZBody& excit = packed.body.excitZ;
-    if (!packExcitation("OnExicitZCmd", *sysParams, kPackedExcitZ, params, requestLen, packed, excit)) {
-      return kRefused;
-    }
-    const float* p = excit.cmd.params;
-    CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]), static_cast<double>(p[1]),
-            static_cast<double>(p[2]));
-    return enqueue(packed);
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  PackedExcitZBody& excit = packed.body.excitZ;
+  if (!packExcitation(__func__, *sysParams, kPackedExcitZ, params, requestLen, packed, excit)) {
+    return kRefused;
+  }
+  const float* p = excit.cmd.params;
+  CMD_LOG("Command OnExicitCmd:%1.3f %1.3f %1.3f\r\n", static_cast<double>(p[0]), static_cast<double>(p[1]),
+          static_cast<double>(p[2]));
+  return enqueue(packed);
 }
 
 std::uint32_t OnWAITCmd(tagSysParams*, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    if (!TakeRecord("OnWAITCmd", params, requestLen, packed.body.wait)) return kRefused;
-    packed.type = kPackedWait;
-    if (enqueue(packed) != 0) return kRefused;
-    CMD_LOG("Command OnWAITCmd:%llu\r\n", static_cast<unsigned long long>(packed.queuedCmdIndex));
-    return std::uint32_t{0};
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  if (!TakeRecord(__func__, params, requestLen, packed.body.wait)) return kRefused;
+  packed.type = kPackedWait;
+  if (enqueue(packed) != 0) return kRefused;
+  CMD_LOG("Command OnWAITCmd:%llu\r\n", static_cast<unsigned long long>(packed.queuedCmdIndex));
+  return 0;
 }
 
 std::uint32_t OnTRIGCmd(tagSysParams*, std::uint8_t, std::uint8_t* params, std::uint32_t& len, bool isQueued) {
-  return queuedOnly(len, isQueued, [&](PackedBaseCmd& packed, std::uint32_t requestLen) {
-    if (!TakeRecord("OnTRIGCmd", params, requestLen, packed.body.trig)) return kRefused;
-    packed.type = kPackedTrig;
-    return enqueue(packed);
-  });
+  std::uint32_t requestLen = 0;
+  if (!takeQueued(len, isQueued, requestLen)) return 0;
+  PackedBaseCmd packed{};
+  if (!TakeRecord(__func__, params, requestLen, packed.body.trig)) return kRefused;
+  packed.type = kPackedTrig;
+  return enqueue(packed);
 }

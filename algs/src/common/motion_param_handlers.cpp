@@ -16,26 +16,25 @@ constexpr std::uint32_t kRefused = 1;
 float clampTo(float value, float low, float high) { return std::clamp(value, low, high); }
 float atLeastOne(float value) { return std::max(value, 1.0f); }
 
-// Read, or checked write of one record of the system parameters. `check`
-// tells whether the incoming record may be taken (it logs its refusal);
-// `apply` clamps and logs it before it is stored. A queued write of a record
-// that keeps its place in the queue leaves a placeholder entry.
-template <typename Record, typename Check, typename Apply>
-std::uint32_t recordParam(const char* handler, Record& stored, std::uint8_t rw, std::uint8_t* params,
-                          std::uint32_t& len, bool placeholder, Check check, Apply apply) {
+enum class Access { kRead, kRefused, kTaken };
+
+// A read replies the stored record. A write takes the request's record into
+// `incoming` when it is whole and its `floatCount` floats from byte
+// `floatsAt` are finite (by default: all of it); its reply has length 0.
+template <typename Record>
+Access readOrTake(const char* handler, const Record& stored, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
+                  Record& incoming, std::size_t floatsAt = 0, std::size_t floatCount = sizeof(Record) / sizeof(float)) {
   if (rw == 0) {
     ReplyRecord(stored, params, len);
-    return 0;
+    return Access::kRead;
   }
-  Record incoming;
-  const bool taken = TakeRecord(handler, params, len, incoming) && check(incoming);
+  const bool taken =
+      TakeRecord(handler, params, len, incoming) && FloatsFinite(handler, &incoming, floatsAt, floatCount);
   len = 0;
-  if (!taken) return kRefused;
-  apply(incoming);
-  stored = incoming;
-  if (placeholder) EnqueueParamPlaceholder();
-  return 0;
+  return taken ? Access::kTaken : Access::kRefused;
 }
+
+std::uint32_t resultOf(Access access) { return access == Access::kRefused ? kRefused : 0; }
 
 // One byte of the system parameters; a write stores what `take` makes of the
 // request's byte and, when queued, leaves a placeholder.
@@ -117,115 +116,121 @@ std::uint32_t OnManualSpeedParams(tagSysParams*, std::uint8_t, std::uint8_t*, st
 
 std::uint32_t OnJOGJointParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                bool) {
-  return recordParam(
-      __func__, sysParams->jogJointParams, rw, params, len, false,
-      [](const tagJOGJointParams& p) { return AllFloatsFinite("OnJOGJointParams", p); },
-      [](tagJOGJointParams& p) {
-        for (int j = 0; j < 4; ++j) {
-          p.velocity[j] = clampTo(p.velocity[j], 1.0f, 50.0f);
-          p.acceleration[j] = clampTo(p.acceleration[j], 1.0f, 200.0f);
-          CMD_LOG("jog jointParams:%1.3f %1.3f \r\n", static_cast<double>(p.velocity[j]),
-                  static_cast<double>(p.acceleration[j]));
-        }
-      });
+  tagJOGJointParams p;
+  const Access access = readOrTake(__func__, sysParams->jogJointParams, rw, params, len, p);
+  if (access != Access::kTaken) return resultOf(access);
+  for (int j = 0; j < 4; ++j) {
+    p.velocity[j] = clampTo(p.velocity[j], 1.0f, 50.0f);
+    p.acceleration[j] = clampTo(p.acceleration[j], 1.0f, 200.0f);
+    CMD_LOG("jog jointParams:%1.3f %1.3f \r\n", static_cast<double>(p.velocity[j]),
+            static_cast<double>(p.acceleration[j]));
+  }
+  sysParams->jogJointParams = p;
+  return 0;
 }
 
 std::uint32_t OnJOGCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                     bool) {
-  return recordParam(
-      __func__, sysParams->jogCoordinateParams, rw, params, len, false,
-      [](const tagJOGCoordinateParams& p) { return AllFloatsFinite("OnJOGCoordinateParams", p); },
-      [](tagJOGCoordinateParams& p) {
-        for (int i = 0; i < 4; ++i) {
-          p.velocity[i] = clampTo(p.velocity[i], 1.0f, 100.0f);
-          p.acceleration[i] = clampTo(p.acceleration[i], 1.0f, 200.0f);
-        }
-      });
+  tagJOGCoordinateParams p;
+  const Access access = readOrTake(__func__, sysParams->jogCoordinateParams, rw, params, len, p);
+  if (access != Access::kTaken) return resultOf(access);
+  for (int i = 0; i < 4; ++i) {
+    p.velocity[i] = clampTo(p.velocity[i], 1.0f, 100.0f);
+    p.acceleration[i] = clampTo(p.acceleration[i], 1.0f, 200.0f);
+  }
+  sysParams->jogCoordinateParams = p;
+  return 0;
 }
 
 std::uint32_t OnJOGCommonParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                 bool) {
-  return recordParam(
-      __func__, sysParams->jogCommonParams, rw, params, len, false,
-      [](const tagJOGCommonParams& p) { return AllFloatsFinite("OnJOGCommonParams", p); },
-      [](tagJOGCommonParams& p) {
-        p.velocityRatio = clampTo(p.velocityRatio, 1.0f, 100.0f);
-        p.accelerationRatio = clampTo(p.accelerationRatio, 1.0f, 100.0f);
-      });
+  tagJOGCommonParams p;
+  const Access access = readOrTake(__func__, sysParams->jogCommonParams, rw, params, len, p);
+  if (access != Access::kTaken) return resultOf(access);
+  p.velocityRatio = clampTo(p.velocityRatio, 1.0f, 100.0f);
+  p.accelerationRatio = clampTo(p.accelerationRatio, 1.0f, 100.0f);
+  sysParams->jogCommonParams = p;
+  return 0;
 }
 
 std::uint32_t OnINCHParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len, bool) {
-  return recordParam(
-      __func__, sysParams->inchParams, rw, params, len, false,
-      [](const tagINCHParams& p) { return FloatsFinite("OnINCHParams", &p, offsetof(tagINCHParams, distanceANG), 2); },
-      [](tagINCHParams& p) {
-        p.distanceANG = clampTo(p.distanceANG, 0.0f, 10.0f);
-        p.distanceMM = clampTo(p.distanceMM, 0.0f, 10.0f);
-        CMD_LOG("Command %s executed...isInch:%d,distanceANG:%f,distanceMM:%f  \r\n", "OnINCHParams",
-                static_cast<int>(p.isInch), static_cast<double>(p.distanceANG), static_cast<double>(p.distanceMM));
-      });
+  tagINCHParams p;
+  const Access access =
+      readOrTake(__func__, sysParams->inchParams, rw, params, len, p, offsetof(tagINCHParams, distanceANG), 2);
+  if (access != Access::kTaken) return resultOf(access);
+  p.distanceANG = clampTo(p.distanceANG, 0.0f, 10.0f);
+  p.distanceMM = clampTo(p.distanceMM, 0.0f, 10.0f);
+  sysParams->inchParams = p;
+  CMD_LOG("Command %s executed...isInch:%d,distanceANG:%f,distanceMM:%f  \r\n", __func__, static_cast<int>(p.isInch),
+          static_cast<double>(p.distanceANG), static_cast<double>(p.distanceMM));
+  return 0;
 }
 
 std::uint32_t OnPTPJointParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                bool isQueued) {
-  return recordParam(
-      __func__, sysParams->ptpParams.joint, rw, params, len, isQueued,
-      [](const tagPTPJointParams& p) { return AllFloatsFinite("OnPTPJointParams", p); },
-      [](tagPTPJointParams& p) {
-        double v[4][3];
-        for (int j = 0; j < 4; ++j) {
-          p.velocity[j] = atLeastOne(p.velocity[j]);
-          p.acceleration[j] = atLeastOne(p.acceleration[j]);
-          p.jerk[j] = atLeastOne(p.jerk[j]);
-          v[j][0] = p.velocity[j];
-          v[j][1] = p.acceleration[j];
-          v[j][2] = p.jerk[j];
-        }
-        CMD_LOG(
-            "cmd PTP JointParams:%1.3f %1.3f %1.3f\r\ncmd PTP JointParams: %1.3f %1.3f %1.3f\r\n cmd PTP "
-            "JointParams:%1.3f %1.3f %1.3f\r\n %1.3f %1.3f %1.3f\r\n",
-            v[0][0], v[0][1], v[0][2], v[1][0], v[1][1], v[1][2], v[2][0], v[2][1], v[2][2], v[3][0], v[3][1], v[3][2]);
-      });
+  tagPTPJointParams p;
+  const Access access = readOrTake(__func__, sysParams->ptpParams.joint, rw, params, len, p);
+  if (access != Access::kTaken) return resultOf(access);
+  double v[4][3];
+  for (int j = 0; j < 4; ++j) {
+    p.velocity[j] = atLeastOne(p.velocity[j]);
+    p.acceleration[j] = atLeastOne(p.acceleration[j]);
+    p.jerk[j] = atLeastOne(p.jerk[j]);
+    v[j][0] = p.velocity[j];
+    v[j][1] = p.acceleration[j];
+    v[j][2] = p.jerk[j];
+  }
+  sysParams->ptpParams.joint = p;
+  CMD_LOG(
+      "cmd PTP JointParams:%1.3f %1.3f %1.3f\r\ncmd PTP JointParams: %1.3f %1.3f %1.3f\r\n cmd PTP "
+      "JointParams:%1.3f %1.3f %1.3f\r\n %1.3f %1.3f %1.3f\r\n",
+      v[0][0], v[0][1], v[0][2], v[1][0], v[1][1], v[1][2], v[2][0], v[2][1], v[2][2], v[3][0], v[3][1], v[3][2]);
+  if (isQueued) EnqueueParamPlaceholder();
+  return 0;
 }
 
 std::uint32_t OnPTPCoordinateParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                     bool isQueued) {
-  return recordParam(
-      __func__, sysParams->ptpParams.coordinate, rw, params, len, isQueued,
-      [](const tagPTPCoordinateParams& p) { return AllFloatsFinite("OnPTPCoordinateParams", p); },
-      [](tagPTPCoordinateParams& p) {
-        p.rVelocity = atLeastOne(p.rVelocity);
-        p.xyzAcceleration = atLeastOne(p.xyzAcceleration);
-        p.rAcceleration = atLeastOne(p.rAcceleration);
-        p.xyzJerk = atLeastOne(p.xyzJerk);
-        p.rJerk = atLeastOne(p.rJerk);
-        CMD_LOG("cmd PTP CoorParams:xyz vaj %1.3f %1.3f %1.3f\r\n r vaj%1.3f %1.3f %1.3f\r\n",
-                static_cast<double>(p.xyzVelocity), static_cast<double>(p.xyzAcceleration),
-                static_cast<double>(p.xyzJerk), static_cast<double>(p.rVelocity), static_cast<double>(p.rAcceleration),
-                static_cast<double>(p.rJerk));
-      });
+  tagPTPCoordinateParams p;
+  const Access access = readOrTake(__func__, sysParams->ptpParams.coordinate, rw, params, len, p);
+  if (access != Access::kTaken) return resultOf(access);
+  // The linear velocity is taken as sent.
+  p.rVelocity = atLeastOne(p.rVelocity);
+  p.xyzAcceleration = atLeastOne(p.xyzAcceleration);
+  p.rAcceleration = atLeastOne(p.rAcceleration);
+  p.xyzJerk = atLeastOne(p.xyzJerk);
+  p.rJerk = atLeastOne(p.rJerk);
+  sysParams->ptpParams.coordinate = p;
+  CMD_LOG("cmd PTP CoorParams:xyz vaj %1.3f %1.3f %1.3f\r\n r vaj%1.3f %1.3f %1.3f\r\n",
+          static_cast<double>(p.xyzVelocity), static_cast<double>(p.xyzAcceleration), static_cast<double>(p.xyzJerk),
+          static_cast<double>(p.rVelocity), static_cast<double>(p.rAcceleration), static_cast<double>(p.rJerk));
+  if (isQueued) EnqueueParamPlaceholder();
+  return 0;
 }
 
 std::uint32_t OnPTPJumpParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                               bool isQueued) {
-  return recordParam(
-      __func__, sysParams->ptpParams.jump, rw, params, len, isQueued,
-      [](const tagPTPJumpParams& p) { return FloatsFinite("OnPTPJumpParams", &p, 0, 2); },
-      [](tagPTPJumpParams& p) {
-        CMD_LOG("cmd PTPJumpParams %1.3f %1.3f %d\r\n", static_cast<double>(p.jumpHeight),
-                static_cast<double>(p.zLimit), static_cast<int>(p.option));
-      });
+  tagPTPJumpParams p;
+  // Two floats, then the planner's option word.
+  const Access access = readOrTake(__func__, sysParams->ptpParams.jump, rw, params, len, p, 0, 2);
+  if (access != Access::kTaken) return resultOf(access);
+  sysParams->ptpParams.jump = p;
+  CMD_LOG("cmd PTPJumpParams %1.3f %1.3f %d\r\n", static_cast<double>(p.jumpHeight), static_cast<double>(p.zLimit),
+          static_cast<int>(p.option));
+  if (isQueued) EnqueueParamPlaceholder();
+  return 0;
 }
 
 std::uint32_t OnPTPJump2Params(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                bool isQueued) {
-  return recordParam(
-      __func__, sysParams->ptpParams.jump2, rw, params, len, isQueued,
-      [](const tagPTPJump2Params& p) { return AllFloatsFinite("OnPTPJump2Params", p); },
-      [](tagPTPJump2Params& p) {
-        CMD_LOG("test PTPJump2Params %1.3f %1.3f %1.3f\r\n", static_cast<double>(p.startJumpHeight),
-                static_cast<double>(p.endJumpHeight), static_cast<double>(p.zLimit));
-      });
+  tagPTPJump2Params p;
+  const Access access = readOrTake(__func__, sysParams->ptpParams.jump2, rw, params, len, p);
+  if (access != Access::kTaken) return resultOf(access);
+  sysParams->ptpParams.jump2 = p;
+  CMD_LOG("test PTPJump2Params %1.3f %1.3f %1.3f\r\n", static_cast<double>(p.startJumpHeight),
+          static_cast<double>(p.endJumpHeight), static_cast<double>(p.zLimit));
+  if (isQueued) EnqueueParamPlaceholder();
+  return 0;
 }
 
 std::uint32_t OnPTPCommonParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,

@@ -8,6 +8,7 @@
 #include "PTP/traj_plan.h"
 #include "common/fast_trig.h"
 #include "common/kernel_state.h"
+#include "common/kinematics_constants.h"
 
 namespace ps = path_slot;
 using path_vector::dot3;
@@ -16,9 +17,6 @@ using path_vector::norm3;
 Blending blendSeg;
 
 namespace {
-
-// The kernel converts degrees with the single-precision pi.
-constexpr double kDegToRad = 3.1415927410125732 / 180.0;
 
 // Point and first and second derivatives of one piece of a slot copy. The
 // first path's piece runs from its cut point to its end, the second path's

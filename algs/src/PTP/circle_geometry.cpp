@@ -4,6 +4,7 @@
 
 #include "PTP/path_vector.h"
 #include "common/fast_trig.h"
+#include "common/kinematics_constants.h"
 
 using path_vector::cross3;
 using path_vector::det3;
@@ -12,8 +13,7 @@ using path_vector::norm3;
 
 namespace {
 
-// The kernel's pi and 2 pi are the single-precision values, widened.
-constexpr double kPiF = 3.1415927410125732;
+// The kernel's 2 pi is the single-precision value, widened.
 constexpr double kTwoPiF = 6.2831854820251465;
 
 }  // namespace
@@ -57,7 +57,7 @@ int TP_CirclePlanForScara(WCSPosition p1, WCSPosition p2, WCSPosition p3, CirlPl
   if (std::fabs(c) < 1.0) {
     phi = acosQ(c);
   } else {
-    phi = c >= 1.0 ? 0.0 : kPiF;
+    phi = c >= 1.0 ? 0.0 : kKinPi;
   }
   double ab[3];
   cross3(a, b, ab);

@@ -8,8 +8,9 @@ struct tagSysParams;
 // request's parameter length; the handler writes its reply over `params`
 // (2048 bytes) and sets `len`. Leaving `len` alone echoes the request.
 // Returns 0 on success; a non-zero result is not reported to the sender.
-using CommandHandler = std::uint32_t (*)(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
-                                         std::uint32_t& len, bool isQueued);
+using CommandHandlerFn = std::uint32_t(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params,
+                                      std::uint32_t& len, bool isQueued);
+using CommandHandler = CommandHandlerFn*;
 
 struct CommandRow {
   std::uint32_t id;

@@ -21,6 +21,7 @@ std::uint8_t gRobotEnableFlag = 0;
 std::uint8_t gEmergencyStop = 0;
 std::uint8_t gSafeGuardStop = 0;
 std::uint8_t gExcitMode = 0;
+std::uint8_t g_single_joint_mode = 0;
 
 std::uint32_t gPeriodCount = 0;
 std::uint32_t gPeriodCount1 = 0;

@@ -73,6 +73,8 @@ extern std::uint8_t gEmergencyStop;
 extern std::uint8_t gSafeGuardStop;
 // Excitation mode (id 206); 1 silences the periodic statistics lines.
 extern std::uint8_t gExcitMode;
+// Joints the homing activity homes: bit j-1 = joint j (id 31).
+extern std::uint8_t g_single_joint_mode;
 
 extern std::uint32_t gPeriodCount;   // cycles into the current stop or move profile
 extern std::uint32_t gPeriodCount1;  // cycles into the blend with the next entry

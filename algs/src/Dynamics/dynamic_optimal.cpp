@@ -8,16 +8,12 @@
 #include "Dynamics/scara_torque.h"
 #include "PTP/path.h"
 #include "common/core_interface.h"
+#include "common/kinematics_constants.h"
 #include "json/parameter_globals.h"
 
 DynPara dynParam = {};
 double torMax[4] = {};
 double torMin[4] = {};
-
-namespace {
-// Single precision, as the screw conversion of the drive side forms it.
-constexpr float kScrewPiF = 3.1415927f;
-}  // namespace
 
 void InitDynParam() {
   for (double& v : dynParam.para) v = 0.0;
@@ -27,7 +23,7 @@ void InitDynParam() {
   torMax[1] = p.torqueLimit[1];
   const double lead = screwLead();
   if (lead > 0.0 && std::isfinite(lead)) {
-    const float twoPiT = 2.0f * p.torqueLimit[2] * kScrewPiF;
+    const float twoPiT = 2.0f * p.torqueLimit[2] * static_cast<float>(kKinPi);
     torMax[2] = twoPiT / (lead / 1000.0);
   } else {
     // Without a lead the motor torque says nothing about the axis force.

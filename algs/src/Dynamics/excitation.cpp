@@ -1,13 +1,13 @@
 #include "Dynamics/excitation.h"
 
 #include "common/kernel_state.h"
+#include "common/kinematics_constants.h"
 #include "common/motion_state.h"
 
 namespace {
 
 constexpr int kJoints = 6;
 constexpr float kHeldJ3 = 100.0f;
-constexpr float kExcitPi = 3.1415927f;
 // Segment ends: the first cycle with t at one second, up to this much less.
 constexpr double kArmEndSlack = 1e-5;
 constexpr double kSixEndSlack = 1e-7;
@@ -33,7 +33,7 @@ float quintic(int j, float t) {
   return c0 + t * (c1 + t * (c2 + t * (c3 + t * (c4 + t * c5))));
 }
 
-float toDegrees(float rad) { return rad / kExcitPi * 180.0f; }
+float toDegrees(float rad) { return rad / static_cast<float>(kKinPi) * 180.0f; }
 
 void takeTarget(int j, float q, float qd, float qdd) {
   qb[j] = q;

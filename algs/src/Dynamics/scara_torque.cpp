@@ -5,6 +5,7 @@
 #include "Dynamics/arm_lengths.h"
 #include "Dynamics/scara_model.h"
 #include "common/core_interface.h"
+#include "common/kinematics_constants.h"
 #include "common/matrix_ops.h"
 #include "json/parameter_globals.h"
 
@@ -12,7 +13,6 @@ namespace {
 
 namespace ds = dyn_slot;
 
-constexpr double kScrewPi = 3.1415927;
 // Arm lengths the identified model was fitted with.
 constexpr float kW7L1 = 0.225f;
 constexpr float kW7L2 = 0.175f;
@@ -60,7 +60,7 @@ void calcTorque(double* q, double* qd, double* qdd, double* tau, DynPara P) {
   ModelTerms t;
   modelTerms(q, qd, qdd, P, t);
   for (int j = 0; j < 4; ++j) tau[j] = t.Macc[j] + t.h[j] + t.fv[j] + t.fc[j] + t.g[j];
-  tau[2] = tau[2] * screwLead() / (1000.0 * 2.0 * kScrewPi);
+  tau[2] = tau[2] * screwLead() / (1000.0 * 2.0 * kKinPi);
 }
 
 void calcTorqueW7(double* q, double* qd, double* qdd, double* tau) {

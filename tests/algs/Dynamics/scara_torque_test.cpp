@@ -15,7 +15,8 @@
 namespace {
 
 namespace ds = dyn_slot;
-constexpr double kScrew = 20.0 / (1000.0 * 2.0 * 3.1415927);  // joint 3 N -> motor N·m at a 20 mm lead
+// Joint 3 force to screw motor torque at a 20 mm lead, with the kernel's single-precision pi.
+constexpr double kScrew = 20.0 / (1000.0 * 2.0 * 3.1415927410125732);
 
 using DynCoef = ArmFixture;
 
@@ -84,7 +85,7 @@ TEST_F(FullTorque, JointThreeForceBecomesScrewMotorTorque) {
   double qdd[4] = {};
   double tau[4];
   calcTorque(q, qd, qdd, tau, payloadOnly(2.0, 0.0));
-  EXPECT_NEAR(tau[2], 19.6 * 20.0 / (1000.0 * 2.0 * 3.1415927), 1e-15);
+  EXPECT_NEAR(tau[2], 19.6 * kScrew, 1e-15);
   EXPECT_EQ(tau[0], 0.0);
   EXPECT_EQ(tau[1], 0.0);
   EXPECT_EQ(tau[3], 0.0);

@@ -10,9 +10,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "PTP/blending.h"
-#include "PTP/path.h"
-#include "common/kernel_state.h"
+#include "PTP/path/blending.h"
+#include "PTP/path/path.h"
+#include "common/kernel/kernel_state.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "Dynamics/scara_jacobian.h"
 #include "Dynamics/scara_model.h"
 #include "Dynamics/scara_torque.h"
-#include "PTP/path.h"
-#include "common/core_interface.h"
-#include "common/kernel_state.h"
+#include "PTP/path/path.h"
+#include "common/kernel/core_interface.h"
+#include "common/kernel/kernel_state.h"
 
 namespace {
 

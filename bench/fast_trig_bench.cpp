@@ -7,8 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "common/fast_trig.h"
-#include "common/trig_reduction.h"
+#include "common/math/fast_trig.h"
+#include "common/math/trig_reduction.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // One shaped sample per control cycle. Target: at most 10 ns per sample.
 #include <benchmark/benchmark.h>
 
-#include "PTP/input_shaping.h"
+#include "PTP/path/input_shaping.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "common/cycle_timing.h"
-#include "common/kernel_state.h"
-#include "common/kinematics.h"
+#include "common/kernel/cycle_timing.h"
+#include "common/kernel/kernel_state.h"
+#include "common/kinematics/kinematics.h"
 
 namespace {
 

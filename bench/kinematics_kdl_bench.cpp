@@ -11,8 +11,8 @@
 #include <kdl/chainiksolverpos_nr.hpp>
 #include <kdl/chainiksolvervel_pinv.hpp>
 
-#include "common/kernel_state.h"
-#include "common/kinematics.h"
+#include "common/kernel/kernel_state.h"
+#include "common/kinematics/kinematics.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // 0.3 µs, MatrixInv at most 5 µs.
 #include <benchmark/benchmark.h>
 
-#include "common/matrix_ops.h"
+#include "common/math/matrix_ops.h"
 
 namespace {
 

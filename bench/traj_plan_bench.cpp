@@ -11,10 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include "PTP/traj_plan.h"
-#include "PTP/traj_plan_cos.h"
-#include "common/core_interface.h"
-#include "common/kernel_state.h"
+#include "PTP/profiles/traj_plan.h"
+#include "PTP/profiles/traj_plan_cos.h"
+#include "common/kernel/core_interface.h"
+#include "common/kernel/kernel_state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/kernel_state.h"
+#include "common/kernel/kernel_state.h"
 
 // The model works in metres; the mechanism block keeps millimetres.
 inline double armL1() { return gScaraMechPara[0] / 1000.0; }

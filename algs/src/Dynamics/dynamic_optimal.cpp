@@ -6,9 +6,9 @@
 #include "Dynamics/scara_chain.h"
 #include "Dynamics/scara_jacobian.h"
 #include "Dynamics/scara_torque.h"
-#include "PTP/path.h"
-#include "common/core_interface.h"
-#include "common/kinematics_constants.h"
+#include "PTP/path/path.h"
+#include "common/kernel/core_interface.h"
+#include "common/kinematics/kinematics_constants.h"
 #include "json/parameter_globals.h"
 
 DynPara dynParam = {};

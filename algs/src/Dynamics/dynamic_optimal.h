@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Dynamics/dyn_para.h"
-#include "PTP/path_records.h"
+#include "PTP/path/path_records.h"
 #include "zelor_export.h"
 
 // Dynamic speed limits along a path: the largest path acceleration or

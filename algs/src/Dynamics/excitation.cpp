@@ -1,8 +1,8 @@
 #include "Dynamics/excitation.h"
 
-#include "common/kernel_state.h"
-#include "common/kinematics_constants.h"
-#include "common/motion_state.h"
+#include "common/kernel/kernel_state.h"
+#include "common/kinematics/kinematics_constants.h"
+#include "common/kernel/motion_state.h"
 
 namespace {
 

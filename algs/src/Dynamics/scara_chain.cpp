@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "Dynamics/arm_lengths.h"
-#include "common/fast_trig.h"
+#include "common/math/fast_trig.h"
 
 namespace {
 // Beyond the reach by at most this much, the arm is stretched towards the point.

@@ -2,7 +2,7 @@
 
 #include "Dynamics/arm_lengths.h"
 #include "Dynamics/scara_chain.h"
-#include "common/matrix_ops.h"
+#include "common/math/matrix_ops.h"
 
 namespace {
 

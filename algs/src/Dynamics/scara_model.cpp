@@ -1,7 +1,7 @@
 #include "Dynamics/scara_model.h"
 
 #include "Dynamics/arm_lengths.h"
-#include "common/fast_trig.h"
+#include "common/math/fast_trig.h"
 
 namespace {
 

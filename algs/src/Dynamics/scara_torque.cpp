@@ -4,9 +4,9 @@
 
 #include "Dynamics/arm_lengths.h"
 #include "Dynamics/scara_model.h"
-#include "common/core_interface.h"
-#include "common/kinematics_constants.h"
-#include "common/matrix_ops.h"
+#include "common/kernel/core_interface.h"
+#include "common/kinematics/kinematics_constants.h"
+#include "common/math/matrix_ops.h"
 #include "json/parameter_globals.h"
 
 namespace {

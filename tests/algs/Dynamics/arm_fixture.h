@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Dynamics/dyn_para.h"
-#include "common/kernel_state.h"
+#include "common/kernel/kernel_state.h"
 
 // The arm the dynamics tests run on: L1 = 225 mm, L2 = 175 mm, a 20 mm screw lead.
 class ArmFixture : public ::testing::Test {

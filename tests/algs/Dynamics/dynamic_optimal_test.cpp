@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "../PTP/kernel_log_capture.h"
+#include "support/kernel_log_capture.h"
 #include "Dynamics/dynamic_optimal.h"
 #include "Dynamics/scara_chain.h"
 #include "Dynamics/scara_jacobian.h"
 #include "Dynamics/scara_torque.h"
-#include "PTP/path.h"
-#include "common/kernel_state.h"
+#include "PTP/path/path.h"
+#include "common/kernel/kernel_state.h"
 #include "json/parameter_globals.h"
 
 namespace {

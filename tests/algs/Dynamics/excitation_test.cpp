@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "Dynamics/excitation.h"
-#include "common/kernel_state.h"
-#include "common/motion_state.h"
+#include "common/kernel/kernel_state.h"
+#include "common/kernel/motion_state.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../PTP/kernel_log_capture.h"
+#include "support/kernel_log_capture.h"
 #include "Dynamics/scara_model.h"
 #include "Dynamics/scara_torque.h"
 #include "arm_fixture.h"

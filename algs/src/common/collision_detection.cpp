@@ -1,3 +1,0 @@
-#include "common/collision_detection.h"
-
-std::uint8_t gIsCollisionDect = 0;

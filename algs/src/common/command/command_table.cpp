@@ -1,0 +1,42 @@
+#include "common/command/command_table.h"
+
+#include <array>
+
+#include "common/command/jog_handlers.h"
+#include "common/command/motion_cmd_handlers.h"
+#include "common/command/motion_param_handlers.h"
+
+namespace {
+
+// One row per command id, in table order; each handler lives with its own
+// concern. Ids without a row are echoed.
+constexpr std::array kRows{
+    CommandRow{31, OnHOMECmd},
+    CommandRow{47, OnControlType},
+    CommandRow{50, OnArmOrientation},
+    CommandRow{51, OnTransition},
+    CommandRow{52, OnSpeedFactorParams},
+    CommandRow{53, OnManualSpeedParams},
+    CommandRow{70, OnJOGJointParams},
+    CommandRow{71, OnJOGCoordinateParams},
+    CommandRow{72, OnJOGCommonParams},
+    CommandRow{73, OnJOGCmd},
+    CommandRow{74, OnINCHParams},
+    CommandRow{80, OnPTPJointParams},
+    CommandRow{81, OnPTPCoordinateParams},
+    CommandRow{82, OnPTPJumpParams},
+    CommandRow{87, OnPTPJump2Params},
+    CommandRow{83, OnPTPCommonParams},
+    CommandRow{84, OnPTPCmd},
+    CommandRow{88, OnPTPPOCmd},
+    CommandRow{101, OnARCCmd},
+    CommandRow{102, OnCircleCmd},
+    CommandRow{103, OnExicitCmd},
+    CommandRow{104, OnExicitZCmd},
+    CommandRow{110, OnWAITCmd},
+    CommandRow{120, OnTRIGCmd},
+};
+
+}  // namespace
+
+constinit const std::span<const CommandRow> gProtocolHandlerLUT{kRows};

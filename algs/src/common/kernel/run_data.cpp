@@ -1,0 +1,3 @@
+#include "common/kernel/run_data.h"
+
+tagAlgsRunData gAlgsRunData = {};

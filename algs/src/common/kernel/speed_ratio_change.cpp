@@ -1,0 +1,4 @@
+#include "common/kernel/speed_ratio_change.h"
+
+std::uint8_t gbModifySpeedRatio = 0;
+std::uint32_t guiModdifyCount = 0;

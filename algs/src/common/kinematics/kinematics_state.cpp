@@ -1,0 +1,4 @@
+#include "common/kinematics/kinematics_state.h"
+
+tagToolParams gToolParams = {};
+tagLocalParams gLocalParams = {};

@@ -1,4 +1,0 @@
-#include "common/kinematics_state.h"
-
-tagToolParams gToolParams = {};
-tagLocalParams gLocalParams = {};

@@ -1,3 +1,0 @@
-#include "common/run_data.h"
-
-tagAlgsRunData gAlgsRunData = {};

@@ -1,4 +1,0 @@
-#include "common/speed_ratio_change.h"
-
-std::uint8_t gbModifySpeedRatio = 0;
-std::uint32_t guiModdifyCount = 0;

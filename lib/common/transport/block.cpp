@@ -1,5 +1,7 @@
 #include "common/transport/block.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@ constexpr int kReadLockAttempts = 5;
 constexpr auto kReadLockPause = std::chrono::milliseconds(100);
 
 std::atomic_ref<int8_t> lockOf(Block& b) { return std::atomic_ref<int8_t>(b.lock); }
+std::atomic_ref<int32_t> holderOf(Block& b) { return std::atomic_ref<int32_t>(b.writerPid); }
 
 // One reader more, unless the reader count is full.
 bool addReader(std::atomic_ref<int8_t> lock, int8_t& seen) {
@@ -36,13 +39,31 @@ bool writerHolds(int8_t seen, const char* op) {
 bool Block::TryLockForWrite() {
   auto l = lockOf(*this);
   int8_t found = 0;
-  if (l.compare_exchange_strong(found, -1, std::memory_order_acquire)) return true;
+  if (l.compare_exchange_strong(found, -1, std::memory_order_acquire)) {
+    holderOf(*this).store(static_cast<int32_t>(getpid()), std::memory_order_release);
+    return true;
+  }
   std::printf("[Block::TryLockForWrite], end fail m_lock_num:%d, rw_lock_free:%d ...\n",
               l.load(std::memory_order_relaxed), found);
   return false;
 }
 
-void Block::ReleaseWriteLock() { lockOf(*this).fetch_add(1, std::memory_order_release); }
+// The holder is forgotten before the lock is freed: a recorded holder always
+// means a held lock, so a take-over can never hit a lock that a new writer owns.
+void Block::ReleaseWriteLock() {
+  holderOf(*this).store(0, std::memory_order_release);
+  lockOf(*this).fetch_add(1, std::memory_order_release);
+}
+
+pid_t Block::WriteHolder() const {
+  return std::atomic_ref<int32_t>(const_cast<int32_t&>(writerPid)).load(std::memory_order_acquire);
+}
+
+bool Block::TakeOverWriteLock(pid_t deadHolder) {
+  if (deadHolder <= 0) return false;
+  int32_t expected = static_cast<int32_t>(deadHolder);
+  return holderOf(*this).compare_exchange_strong(expected, static_cast<int32_t>(getpid()), std::memory_order_acq_rel);
+}
 
 bool Block::TryLockForRead() {
   auto l = lockOf(*this);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/ipc/key_file.h"
+#include "common/transport/holder_liveness.h"
 #include "install_paths.h"
 
 namespace zelor::common::transport {
@@ -201,7 +202,15 @@ void Segment::Clear(unsigned channel) {
 bool Segment::AcquireBlockToWrite(unsigned char channel, WritableBlock& wb) {
   if (!validChannel(channel, "AcquireBlockToWrite")) return false;
   Block& block = blocks_[channel];
+  // A live holder is waited for without limit; a dead one would never give
+  // the lock back, so its lock is taken over.
   while (!block.TryLockForWrite()) {
+    const pid_t holder = block.WriteHolder();
+    if (HolderGone(holder) && block.TakeOverWriteLock(holder)) {
+      std::printf("[Segment::AcquireBlockToWrite] index:[%u], writer pid %d is gone, lock taken over\n",
+                  static_cast<unsigned>(channel), static_cast<int>(holder));
+      break;
+    }
     std::puts("[Segment::AcquireBlockToWrite] wait ...");
     std::this_thread::sleep_for(kWriteLockPause);
   }

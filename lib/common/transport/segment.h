@@ -44,7 +44,8 @@ class Segment {
   static int PackMsg(const void* payload, unsigned short len, void* frame);
 
   // Puts a frame of len bytes into the channel, waiting (1 s steps) for its
-  // write lock; the waiting frame of the next channel is dropped. 1, or 0 when
+  // write lock while its holder lives, taking it over from a holder that has
+  // died; the waiting frame of the next channel is dropped. 1, or 0 when
   // the channel does not exist or the frame does not fit its buffer.
   int Write(unsigned char channel, const void* frame, unsigned short len);
   // Takes the channel's frame out (length bytes included): L + 2, or 0 when the

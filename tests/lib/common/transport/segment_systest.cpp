@@ -1,13 +1,17 @@
 // Message segment 12 between processes and between objects of one process.
+#include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -336,4 +340,121 @@ TEST_F(SegmentTest, ForeignSmallerSegmentIsNotUsed) {
     delete probe;
   }
   shmctl(foreign, IPC_RMID, nullptr);
+}
+
+namespace {
+
+// A child that takes channel `channel`'s write lock, leaves half a frame in
+// the buffer and then sits still; its pid is known once it holds the lock.
+pid_t childHoldingWriteLock(unsigned char channel) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  const pid_t child = forkChild([&] {
+    close(ready[0]);
+    Segment seg(kId);
+    WritableBlock wb;
+    if (!seg.AcquireBlockToWrite(channel, wb)) return 2;
+    std::memcpy(wb.buffer, "\x00\x09half", 6);
+    char c = 1;
+    if (write(ready[1], &c, 1) != 1) return 3;
+    for (;;) pause();
+  });
+  close(ready[1]);
+  char c = 0;
+  const bool held = read(ready[0], &c, 1) == 1;
+  close(ready[0]);
+  if (!held) {
+    kill(child, SIGKILL);
+    waitExit(child);
+    return -1;
+  }
+  return child;
+}
+
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+// A writer whose lock holder was killed gets the lock within 2 s, says once
+// that it took it over, and its frame is the one the channel then holds. An
+// ended holder that its parent has not reaped yet is as dead as a reaped one.
+TEST_F(SegmentTest, DeadWritersLockIsTakenOverByTheNextWriter) {
+  for (const bool reaped : {true, false}) {
+    SCOPED_TRACE(reaped ? "holder killed and reaped" : "holder killed, not yet reaped");
+    Segment seg(kId);
+    const pid_t holder = childHoldingWriteLock(5);
+    ASSERT_GT(holder, 0) << "the child never took the lock";
+    {
+      RawView raw;
+      ASSERT_EQ(raw.block(5).lock, -1);
+      EXPECT_EQ(raw.block(5).writerPid, holder) << "the holder's pid is recorded with the lock";
+    }
+    ASSERT_EQ(kill(holder, SIGKILL), 0);
+    if (reaped) {
+      EXPECT_EQ(waitExit(holder), 128 + SIGKILL);
+    } else {
+      // Wait until it has ended without reaping it.
+      siginfo_t info{};
+      ASSERT_EQ(waitid(P_PID, static_cast<id_t>(holder), &info, WEXITED | WNOWAIT), 0);
+    }
+
+    zelor::test::StdoutCapture capture;
+    const auto start = std::chrono::steady_clock::now();
+    const int written = writeText(seg, 5, "after");
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string text = capture.finish();
+    EXPECT_EQ(written, 1);
+    EXPECT_LT(took, std::chrono::seconds(2)) << text;
+    const std::string line = "[Segment::AcquireBlockToWrite] index:[5], writer pid " + std::to_string(holder) +
+                             " is gone, lock taken over\n";
+    EXPECT_EQ(countOf(text, line), 1u) << text;
+    EXPECT_EQ(countOf(text, "lock taken over"), 1u) << text;
+    EXPECT_EQ(readText(seg, 5), "after");
+    {
+      RawView raw;
+      EXPECT_EQ(raw.block(5).lock, 0) << "the taken-over lock was given back";
+      EXPECT_EQ(raw.block(5).writerPid, 0);
+    }
+    if (!reaped) {
+      EXPECT_EQ(waitExit(holder), 128 + SIGKILL);
+    }
+  }
+}
+
+// A live holder keeps its lock, even while stopped: the writer waits in its
+// 1 s steps and takes nothing over until the holder has died.
+TEST_F(SegmentTest, LiveOrStoppedHolderIsWaitedFor) {
+  Segment seg(kId);
+  const pid_t holder = childHoldingWriteLock(9);
+  ASSERT_GT(holder, 0) << "the child never took the lock";
+
+  zelor::test::StdoutCapture capture;
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    writeText(seg, 9, "late");
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const bool doneWhileRunning = done.load();
+  kill(holder, SIGSTOP);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const bool doneWhileStopped = done.load();
+  kill(holder, SIGKILL);
+  const int status = waitExit(holder);
+  const auto killed = std::chrono::steady_clock::now();
+  writer.join();
+  const auto took = std::chrono::steady_clock::now() - killed;
+  const std::string text = capture.finish();
+
+  EXPECT_EQ(status, 128 + SIGKILL);
+  EXPECT_FALSE(doneWhileRunning) << "the lock of a running holder was taken";
+  EXPECT_FALSE(doneWhileStopped) << "the lock of a stopped holder was taken";
+  EXPECT_GE(countOf(text, "[Segment::AcquireBlockToWrite] wait ...\n"), 2u) << text;
+  EXPECT_EQ(countOf(text, "lock taken over"), 1u) << text;
+  EXPECT_LT(took, std::chrono::seconds(2)) << "no take-over within 2 s of the holder's death";
+  EXPECT_EQ(readText(seg, 9), "late");
 }

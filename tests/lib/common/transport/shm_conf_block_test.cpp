@@ -1,4 +1,6 @@
 // Segment sizes, frame packing and the channel lock byte, without any segment.
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -96,6 +98,41 @@ TEST_F(BlockLock, WriterExcludesReadersAndWriters) {
   EXPECT_NE(text.find("[TryLockForRead], lock_num: -1, writting\n"), std::string::npos) << text;
   EXPECT_NE(text.find("[TryLockForReadNoBlock], lock_num: -1, writting\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("Wait:"), std::string::npos) << "a held write lock fails the read at once: " << text;
+}
+
+// The holder's pid is recorded while the write lock is held, and only a
+// take-over naming that very pid moves the lock to the caller.
+TEST_F(BlockLock, WriterPidIsRecordedAndOnlyItsLockCanBeTakenOver) {
+  EXPECT_EQ(block_.WriteHolder(), 0);
+  ASSERT_TRUE(block_.TryLockForWrite());
+  EXPECT_EQ(block_.WriteHolder(), getpid());
+
+  const pid_t self = getpid();
+  struct Row {
+    const char* name;
+    pid_t recorded;  // what the record says before the take-over
+    pid_t named;     // the holder the caller found dead
+    bool taken;
+  };
+  const Row rows[] = {
+      {"the recorded holder", 4242, 4242, true},
+      {"another pid", 4242, 4243, false},
+      {"no holder named", 4242, 0, false},
+      {"a negative pid", 4242, -1, false},
+      {"nothing recorded", 0, 0, false},
+  };
+  for (const Row& row : rows) {
+    block_.writerPid = row.recorded;
+    EXPECT_EQ(block_.TakeOverWriteLock(row.named), row.taken) << row.name;
+    EXPECT_EQ(block_.WriteHolder(), row.taken ? self : row.recorded) << row.name;
+    EXPECT_EQ(block_.lock, -1) << row.name << ": the lock byte stays with the writer";
+  }
+  block_.writerPid = self;
+  block_.ReleaseWriteLock();
+  EXPECT_EQ(block_.lock, 0);
+  EXPECT_EQ(block_.WriteHolder(), 0) << "a released lock names no holder";
+  EXPECT_FALSE(block_.TakeOverWriteLock(self)) << "a free lock cannot be taken over";
+  EXPECT_EQ(block_.lock, 0);
 }
 
 TEST_F(BlockLock, ReadersShareAndKeepWriterOut) {

@@ -9,7 +9,7 @@
 #include "common/kernel/kernel_state.h"
 #include "common/kernel/motion_state.h"
 
-struct timeval tStart = {};
+struct timespec tStart = {};
 std::int32_t gAlgsMaxTime = 0;
 float gAveAlgsTime = 0.0f;
 std::int32_t DivCount = 5000;
@@ -28,13 +28,14 @@ double gWindowAverageSum = 0.0;
 
 }  // namespace
 
-void CycleStartNow() { gettimeofday(&tStart, nullptr); }
+void CycleStartNow() { clock_gettime(CLOCK_MONOTONIC, &tStart); }
 
 std::int32_t ElapsedSinceCycleStart() {
-  struct timeval now;
-  gettimeofday(&now, nullptr);
-  const std::int64_t us = (static_cast<std::int64_t>(now.tv_sec) - tStart.tv_sec) * 1000000 +
-                          (static_cast<std::int64_t>(now.tv_usec) - tStart.tv_usec);
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::int64_t ns = (static_cast<std::int64_t>(now.tv_sec) - tStart.tv_sec) * 1000000000 +
+                          (static_cast<std::int64_t>(now.tv_nsec) - tStart.tv_nsec);
+  const std::int64_t us = ns / 1000;
   // Saturate: a stamp taken before the first cycle start must not wrap negative
   // and hide an overrun.
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(us, 0, INT32_MAX));

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <sys/time.h>
+#include <time.h>
 
 #include <cstdint>
 
 // Cycle timing: stage stamps (elapsed, in kernel_state.h) are microseconds
-// since tStart, the time of day the running cycle began.
+// since tStart, the monotonic time the running cycle began. The monotonic
+// clock keeps a step of the wall clock out of the stamps and over-run reports.
 
-extern struct timeval tStart;
+extern struct timespec tStart;
 
-// Takes the time of day as the cycle start.
+// Takes the monotonic clock as the cycle start.
 void CycleStartNow();
 // Microseconds since tStart.
 std::int32_t ElapsedSinceCycleStart();

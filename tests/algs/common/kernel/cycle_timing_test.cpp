@@ -1,6 +1,8 @@
 // Cycle statistics: the stamp dump on a new maximum above 1500 us, the
 // torque maxima, and the windowed average published every 5000 cycles.
+#include <climits>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -76,14 +78,44 @@ TEST_F(Statistics, ExcitationModeSilencesTheWindowLinesOnly) {
   EXPECT_TRUE(core.logs.empty());
 }
 
-TEST(CycleStamps, StampBeforeAnyCycleStartSaturatesInsteadOfWrapping) {
-  const timeval saved = tStart;
-  tStart = {};  // never started: "now" is decades after it
-  StampStage(3);
-  EXPECT_EQ(elapsed[3], INT32_MAX);
+// Stamps are taken on the monotonic clock: a cycle start lies between two
+// monotonic readings, and a stamp is the time since it, never the wall clock's.
+TEST(CycleStamps, CycleStartIsTakenOnTheMonotonicClock) {
+  timespec before{};
+  timespec after{};
+  clock_gettime(CLOCK_MONOTONIC, &before);
   CycleStartNow();
-  StampStage(3);
-  EXPECT_GE(elapsed[3], 0);
-  EXPECT_LT(elapsed[3], 1000000);
+  clock_gettime(CLOCK_MONOTONIC, &after);
+  const auto ns = [](const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+  EXPECT_LE(ns(before), ns(tStart));
+  EXPECT_LE(ns(tStart), ns(after));
+  StampStage(4);
+  EXPECT_GE(elapsed[4], 0);
+  EXPECT_LT(elapsed[4], 1000000);
+}
+
+// A start far in the past saturates at the largest stamp, one in the future
+// (no cycle started yet) at zero; neither wraps into a plausible value.
+TEST(CycleStamps, StampsSaturateInsteadOfWrapping) {
+  const timespec saved = tStart;
+  struct Row {
+    const char* name;
+    std::int64_t startOffsetSeconds;  // added to "now"
+    std::int32_t lowest;
+    std::int32_t highest;
+  };
+  const Row rows[] = {
+      {"an hour ago", -3600, INT32_MAX, INT32_MAX},
+      {"36 minutes ago", -2148, INT32_MAX, INT32_MAX},
+      {"2 s ago", -2, 2000000, 3000000},
+      {"in 5 s", 5, 0, 0},
+  };
+  for (const Row& row : rows) {
+    clock_gettime(CLOCK_MONOTONIC, &tStart);
+    tStart.tv_sec += row.startOffsetSeconds;
+    StampStage(3);
+    EXPECT_GE(elapsed[3], row.lowest) << row.name;
+    EXPECT_LE(elapsed[3], row.highest) << row.name;
+  }
   tStart = saved;
 }

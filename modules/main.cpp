@@ -1,9 +1,13 @@
 // Control program.
 #include <csignal>
 
+#include "common/network/sigpipe.h"
 #include "log/ombrel.h"
 
 int main() {
+  // A client that drops its connection mid-reply must not end the program.
+  zelor::common::network::IgnoreSigpipe();
+
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);

@@ -74,24 +74,18 @@ int MulRobotBus::GetConfig(int& id, int& count) const {
 
 int MulRobotBus::UpdateObj(int slot, const ObjectData& obj) {
   if (!validSlot(slot)) return -1;
-  std::lock_guard<std::mutex> lock(queueMutex_);
   if (queues_[slot].size() > 1000) return -1;
   return queues_[slot].push(obj) ? 0 : -1;
 }
 
 int MulRobotBus::ReadObj(int slot, ObjectData& obj) {
   if (!validSlot(slot)) return 1;
-  std::lock_guard<std::mutex> lock(cacheMutex_);
-  if (cache_[slot].available == 0) return 1;
-  obj = cache_[slot];
-  return 0;
+  return caches_[slot].Read(obj) ? 0 : 1;
 }
 
 int MulRobotBus::ClearObj(int slot) {
   if (!validSlot(slot)) return -1;
-  std::lock_guard<std::mutex> lock(cacheMutex_);
-  cache_[slot].available = 0;
-  clearRequest_[slot] = true;
+  caches_[slot].Clear();
   return 0;
 }
 
@@ -214,34 +208,17 @@ void MulRobotBus::SlaveProc() {
   if (!Connect(config_.masterAddr, kMasterPort)) return;
   while (!Stopping()) {
     for (int slot = 0; slot < config_.robotInLine && !Stopping(); ++slot) {
-      bool clear = false;
-      {
-        std::lock_guard<std::mutex> lock(cacheMutex_);
-        clear = clearRequest_[slot];
-        clearRequest_[slot] = false;
-      }
+      SlotCache& cache = caches_[slot];
       // A clear that did not reach the master is kept; otherwise the taken
       // object would be read again once the link is back.
-      if (clear && ClearReg(slot) < 0) {
-        std::lock_guard<std::mutex> lock(cacheMutex_);
-        clearRequest_[slot] = true;
-      }
+      if (cache.TakeClearRequest() && ClearReg(slot) < 0) cache.KeepClearRequest();
       ObjectData obj{};
       if (ReadReg(slot, obj) < 0) {
         if (!Connect(config_.masterAddr, kMasterPort) || WaitStop(kReconnectPause)) return;
         continue;
       }
       if (obj.available == 0) continue;
-      bool cached = false;
-      {
-        std::lock_guard<std::mutex> lock(cacheMutex_);
-        // A clear request still pending means this is the object just taken.
-        if (cache_[slot].available == 0 && !clearRequest_[slot]) {
-          cache_[slot] = obj;
-          cached = true;
-        }
-      }
-      if (cached) {
+      if (cache.Offer(obj)) {
         std::printf("[MulRobotBus::SlaveProc], index: %d, ReadReg: [%f,%f,%f,%f,%d,%d]\n", slot, obj.x, obj.y,
                     obj.r, obj.encCount, obj.attribute, obj.available);
       }
@@ -269,30 +246,21 @@ void MulRobotBus::UpdateReg(int slot) {
     std::printf("[%s,%d]get wrong index-%d\n", "UpdateReg", __LINE__, slot);
     return;
   }
-  ObjectData obj{};
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    if (queues_[slot].empty()) return;
-    obj = queues_[slot].front();
-  }
+  ObjectQueue& queue = queues_[slot];
+  if (queue.empty()) return;
+  const ObjectData obj = queue.front();
   const int start = GetStartAddr(slot);
   // Taken off the queue only once written, so a link lost mid-write loses nothing.
   if (WriteModbus(start, obj) < 0) return;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    queues_[slot].pop();
-  }
+  queue.pop();
   std::printf("[MulRobotBus::UpdateReg] start_addr: 0x%4x, index:%d, Obj:[%f,%f,%f,%f,%d,%d] \n", start, slot,
               obj.x, obj.y, obj.r, obj.encCount, obj.attribute, obj.available);
 }
 
-// The queues are emptied under the lock, the slots written after it is
-// released, so the control cycle never waits for the network.
+// The queues are emptied first, then the slots written; objects the cycle
+// queues meanwhile are published afterwards.
 void MulRobotBus::ClearAllSlots() {
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    for (ObjectQueue& queue : queues_) queue.clear();
-  }
+  for (ObjectQueue& queue : queues_) queue.clear();
   const ObjectData zero{};
   for (int slot = 0; slot < kSlotCount; ++slot) WriteModbus(GetStartAddr(slot), zero);
 }

@@ -5,6 +5,11 @@
 // Modbus slave. Every robot runs a reader thread that caches new objects per
 // slot and frees the slots its consumer has taken; the master also runs a
 // publisher thread that writes queued objects into free slots.
+//
+// The control cycle meets the threads only through lock-free hand-offs (the
+// publish queues and the slot caches), so a thread that is busy, preempted or
+// stuck in a Modbus call can never hold up the cycle. The Modbus lock is the
+// threads' own.
 
 #include <array>
 #include <atomic>
@@ -15,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "common/links/mul_robot_cache.h"
 #include "common/links/mul_robot_config.h"
 #include "common/links/mul_robot_object.h"
 #include "common/links/mul_robot_queue.h"
@@ -32,7 +38,7 @@ class MulRobotBus {
   MulRobotBus(const MulRobotBus&) = delete;
   MulRobotBus& operator=(const MulRobotBus&) = delete;
 
-  // Called from the control cycle: short locks only, no Modbus traffic.
+  // Called from the control cycle (one thread): no lock, no Modbus traffic.
   int GetConfig(int& id, int& count) const;
   int UpdateObj(int slot, const ObjectData& obj);
   int ReadObj(int slot, ObjectData& obj);
@@ -68,12 +74,10 @@ class MulRobotBus {
 
   MulRobotConfig config_;
 
-  std::mutex queueMutex_;
+  // Filled by the cycle, emptied by the publisher.
   std::array<ObjectQueue, kSlotCount> queues_;
-
-  std::mutex cacheMutex_;
-  std::array<ObjectData, kSlotCount> cache_{};
-  std::array<bool, kSlotCount> clearRequest_{};
+  // Filled by the reader, read and cleared by the cycle.
+  std::array<SlotCache, kSlotCount> caches_;
   std::atomic<bool> clearAllRequest_{false};
 
   std::mutex modbusMutex_;

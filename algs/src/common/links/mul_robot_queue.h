@@ -1,8 +1,11 @@
 #pragma once
 
-// Objects waiting to be published for one slot: a ring sized once, so that
-// queuing from the control cycle never allocates.
+// Objects waiting to be published for one slot, handed from the control cycle
+// (the only producer) to the publisher thread (the only consumer) without a
+// lock: the cycle never waits for the thread. A ring sized once, so that
+// queuing from the cycle never allocates.
 
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -17,34 +20,40 @@ class ObjectQueue {
 
   ObjectQueue() : ring_(kCapacity) {}
 
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+  // Either side; the producer may see more than are left, never fewer.
+  std::size_t size() const {
+    const std::size_t tail = tail_.load(std::memory_order_acquire);
+    return head_.load(std::memory_order_acquire) - tail;
+  }
+  bool empty() const { return size() == 0; }
 
+  // Producer: false when the ring is full.
   bool push(const ObjectData& obj) {
-    if (size_ == kCapacity) return false;
-    ring_[(head_ + size_) % kCapacity] = obj;
-    ++size_;
+    const std::size_t head = head_.load(std::memory_order_relaxed);
+    if (head - tail_.load(std::memory_order_acquire) == kCapacity) return false;
+    ring_[head % kCapacity] = obj;
+    head_.store(head + 1, std::memory_order_release);
     return true;
   }
 
-  // The oldest object; only valid when not empty.
-  const ObjectData& front() const { return ring_[head_]; }
+  // Consumer: the oldest object; only valid when not empty.
+  const ObjectData& front() const { return ring_[tail_.load(std::memory_order_relaxed) % kCapacity]; }
 
+  // Consumer: drops the oldest object.
   void pop() {
-    if (size_ == 0) return;
-    head_ = (head_ + 1) % kCapacity;
-    --size_;
+    const std::size_t tail = tail_.load(std::memory_order_relaxed);
+    if (head_.load(std::memory_order_acquire) == tail) return;
+    tail_.store(tail + 1, std::memory_order_release);
   }
 
-  void clear() {
-    head_ = 0;
-    size_ = 0;
-  }
+  // Consumer: drops everything queued so far.
+  void clear() { tail_.store(head_.load(std::memory_order_acquire), std::memory_order_release); }
 
  private:
   std::vector<ObjectData> ring_;
-  std::size_t head_ = 0;
-  std::size_t size_ = 0;
+  // Running totals of pushed and dropped objects; their difference is the size.
+  std::atomic<std::size_t> head_{0};
+  std::atomic<std::size_t> tail_{0};
 };
 
 }  // namespace MulRobotConveyor

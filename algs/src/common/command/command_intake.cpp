@@ -7,6 +7,7 @@
 #include "common/kernel/core_interface.h"
 #include "common/kernel/cycle_timing.h"
 #include "common/kernel/kernel_queues.h"
+#include "common/links/exter_axis_rtu.h"
 #include "common/links/mul_robot_conveyor.h"
 #include "common/kernel/sys_params.h"
 
@@ -30,6 +31,9 @@ void replyWithQueueIndex(tagMessage& msg) {
 
 int CommandInit() {
   InitKernelQueues();
+  // The links are built here, off the cycle: their IPC objects, sockets and
+  // threads are made once, never by the first command that needs them.
+  ExterAxisRTU::Init();
   return MulRobotConveyor::GetConfig(gRobotId, gRobotInLine);
 }
 

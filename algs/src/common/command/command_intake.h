@@ -12,8 +12,8 @@ struct tagMessage;
 extern int gRobotId;
 extern int gRobotInLine;
 
-// Sets up the rings and reads the multi-robot configuration; returns the
-// configuration read's result.
+// Sets up the rings, builds the slide-rail link and the multi-robot bus
+// (reading its configuration); returns the configuration read's result.
 int CommandInit();
 
 // Takes in every pending command packet and answers each with one reply.

@@ -6,10 +6,14 @@
 #include <sys/shm.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "common/kernel/core_interface.h"
 
 namespace ExterAxisRTU {
 
@@ -24,8 +28,9 @@ union semun {
   unsigned short* array;
 };
 
-// Decided on every call: the driver may come and go at any time.
-bool driverOnline() { return access(kOnlineMarker, F_OK) == 0; }
+// At set-up only (off the cycle): how long to wait for a driver that holds
+// the semaphore before its status is read anyway.
+constexpr timespec kSetUpLockWait{0, 200 * 1000 * 1000};
 
 void report(std::uint32_t* index, std::uint32_t value) {
   if (index != nullptr) *index = value;
@@ -92,26 +97,52 @@ void exterAxisRTU::attach() {
   }
   // A driver that already runs has handled indexes of an earlier link; new
   // indexes must lie above them or its completion report would look current.
-  if (!shmCreated && readStatus()) {
+  if (!shmCreated && shm_ != nullptr) {
+    sembuf op{0, -1, SEM_UNDO};
+    const bool locked = semtimedop(semId_, &op, 1, &kSetUpLockWait) == 0;
+    std::memcpy(&status_, shm_, sizeof(status_));
+    if (locked) sem_v();
     counter_ = std::max(status_.cmdIndex, status_.reachedIndex);
   }
 }
 
-int exterAxisRTU::sem_p() {
-  sembuf op{0, -1, SEM_UNDO};
-  return semop(semId_, &op, 1) == 0 ? 1 : -1;
+exterAxisRTU::Lock exterAxisRTU::tryLock() {
+  sembuf op{0, -1, SEM_UNDO | IPC_NOWAIT};
+  if (semop(semId_, &op, 1) == 0) return Lock::kTaken;
+  return errno == EAGAIN ? Lock::kBusy : Lock::kFailed;
 }
+
+int exterAxisRTU::sem_p() { return tryLock() == Lock::kTaken ? 1 : -1; }
 
 int exterAxisRTU::sem_v() {
   sembuf op{0, 1, SEM_UNDO};
   return semop(semId_, &op, 1) == 0 ? 1 : -1;
 }
 
+void exterAxisRTU::noteBusy() {
+  ++misses_;
+  if (missing_) return;
+  missing_ = true;
+  KernelLog("[ExterAxisRTU] status semaphore held by the driver: last status used (%u misses)\r\n",
+            static_cast<unsigned>(misses_));
+}
+
 bool exterAxisRTU::readStatus() {
   if (shm_ == nullptr) return false;
-  sem_p();
-  std::memcpy(&status_, shm_, sizeof(status_));
-  sem_v();
+  switch (tryLock()) {
+    case Lock::kTaken:
+      std::memcpy(&status_, shm_, sizeof(status_));
+      sem_v();
+      missing_ = false;
+      break;
+    case Lock::kBusy:
+      noteBusy();
+      break;
+    case Lock::kFailed:
+      // A semaphore that cannot be used guards nothing: the copy is taken anyway.
+      std::memcpy(&status_, shm_, sizeof(status_));
+      break;
+  }
   return true;
 }
 
@@ -229,13 +260,20 @@ int exterAxisRTU::setAccel(float accel, std::uint32_t* index) {
 int exterAxisRTU::clearAlarm(std::uint32_t* index) {
   if (driverOnline()) return sendNew(kMsgSetting, kCmdClearAlarm, ExterAxisValue{.i = 0}, index);
   report(index, kNoIndex);
-  if (shm_ != nullptr) {
-    sem_p();
-    std::memcpy(&status_, shm_, sizeof(status_));
-    status_.alarmCode = 0;
-    status_.alarmFlags = 0;
-    std::memcpy(shm_, &status_, sizeof(status_));
+  if (shm_ == nullptr) return -1;
+  const Lock lock = tryLock();
+  // Writing beside a holder could tear its status; this clear is dropped.
+  if (lock == Lock::kBusy) {
+    noteBusy();
+    return -1;
+  }
+  std::memcpy(&status_, shm_, sizeof(status_));
+  status_.alarmCode = 0;
+  status_.alarmFlags = 0;
+  std::memcpy(shm_, &status_, sizeof(status_));
+  if (lock == Lock::kTaken) {
     sem_v();
+    missing_ = false;
   }
   return -1;
 }
@@ -296,6 +334,8 @@ int exterAxisRTU::getCmdAllDone(bool* done) {
   *done = !awaitingDone_ || status_.reachedIndex >= doneIndex_;
   return 0;
 }
+
+int Init() { return exterAxisRTU::instance().attached() ? 0 : -1; }
 
 int setEnable(bool on, std::uint32_t* index) { return exterAxisRTU::instance().setEnable(on, index); }
 int setJog(int value, std::uint32_t* index) { return exterAxisRTU::instance().setJog(value, index); }

@@ -7,16 +7,22 @@
 // call. Setters return the send result (0 sent, -1 not sent or driver
 // offline) and hand back the command index; getters return 0, or -1 with the
 // offline values while the driver is offline.
+//
+// Nothing here waits inside the control cycle: whether the driver is online is
+// a flag kept by a watching thread, and the status semaphore is only tried;
+// while the driver holds it the getters answer from the last status read.
 
 #include <cstdint>
 
 #include "common/links/exter_axis_msg.h"
+#include "common/links/exter_axis_online.h"
 
 namespace ExterAxisRTU {
 
 class exterAxisRTU {
  public:
-  // Built on first use; never removes the IPC objects (the driver waits for them).
+  // Built by Init() at the kernel's set-up (or else on first use); never
+  // removes the IPC objects (the driver waits for them).
   static exterAxisRTU& instance();
   ~exterAxisRTU();
   exterAxisRTU(const exterAxisRTU&) = delete;
@@ -44,21 +50,37 @@ class exterAxisRTU {
   int getCmdIndex(std::uint32_t* index);
   int getCmdAllDone(bool* done);
 
-  // One semop on semaphore 0 (SEM_UNDO): 1 on success, -1 on failure.
+  // One semop on semaphore 0 (SEM_UNDO): 1 on success, -1 on failure. P
+  // never waits: a semaphore held by the driver fails it at once.
   int sem_p();
   int sem_v();
 
+  // The online flag as the cycle sees it.
+  bool driverOnline() const { return online_.online(); }
+  // Status reads that found the semaphore held and used the last status.
+  std::uint32_t statusMisses() const { return misses_; }
+  // The status memory is attached.
+  bool attached() const { return shm_ != nullptr; }
+
  private:
+  enum class Lock { kTaken, kBusy, kFailed };
+
   exterAxisRTU();
 
   void attach();
+  Lock tryLock();
+  // Counts a read that found the semaphore held; the first of a run logs.
+  void noteBusy();
   int sendNew(long type, std::int32_t cmd, ExterAxisValue value, std::uint32_t* index);
   int sendCurrent(long type, std::int32_t cmd, std::int32_t value, std::uint32_t* index);
   int send(long type, std::int32_t cmd, ExterAxisValue value, std::uint32_t index);
-  // Copies the status block into status_ under the semaphore; false when the
-  // memory is absent.
+  // Copies the status block into status_ under the semaphore, or keeps the
+  // last copy while the driver holds it; false when the memory is absent.
   bool readStatus();
 
+  DriverOnlineWatch online_{kOnlineMarker};
+  std::uint32_t misses_ = 0;
+  bool missing_ = false;  // in a run of busy reads
   int msqId_ = -1;
   int shmId_ = -1;
   int semId_ = -1;
@@ -71,6 +93,11 @@ class exterAxisRTU {
   bool awaitingDone_ = false;
   std::uint32_t doneIndex_ = 0;
 };
+
+// Builds the link now, at the kernel's set-up, so that no command handler
+// creates its IPC objects inside the cycle: 0, or -1 when the status memory
+// could not be had.
+int Init();
 
 int setEnable(bool on, std::uint32_t* index);
 int setJog(int value, std::uint32_t* index);

@@ -9,6 +9,7 @@
 #include "common/links/exter_axis_rtu.h"
 #include "support/fake_slide_driver.h"
 #include "support/kernel_commands.h"
+#include "support/slide_link_online.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ class SlideRailCommands : public KernelCommands {
     ExterAxisRTU::getCmdAllDone(&done);
     driver.emplace();
     ASSERT_TRUE(driver->opened());
-    FakeSlideDriver::setOnline(true);
+    ASSERT_TRUE(zelor::test::setSlideDriverOnline(true));
   }
   void TearDown() override {
     FakeSlideDriver::setOnline(false);

@@ -16,6 +16,7 @@
 
 #include "common/links/exter_axis_rtu.h"
 #include "support/fake_slide_driver.h"
+#include "support/slide_link_online.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ TEST(ExterAxisLink, EveryCommandCarriesItsTypeCodeValueAndIndex) {
   buildLink();
   FakeSlideDriver driver;
   ASSERT_TRUE(driver.opened());
-  FakeSlideDriver::setOnline(true);
+  ASSERT_TRUE(zelor::test::setSlideDriverOnline(true));
 
   // step: 0 = sends the current index, 1 = numbers a new one, 2 = a move
   // (sends counter + 1, reports counter + 2).
@@ -125,7 +126,7 @@ TEST(ExterAxisLink, MoveCompletionReadyAndStatusFollowTheDriver) {
   buildLink();
   FakeSlideDriver driver;
   ASSERT_TRUE(driver.opened());
-  FakeSlideDriver::setOnline(true);
+  ASSERT_TRUE(zelor::test::setSlideDriverOnline(true));
 
   bool done = false;
   ASSERT_EQ(getCmdAllDone(&done), 0);
@@ -230,7 +231,7 @@ TEST(ExterAxisLink, OfflineSendsNothingAndReportsTheOfflineValues) {
   EXPECT_EQ(alarm[1], 6);
 
   // The offline calls consumed no index.
-  FakeSlideDriver::setOnline(true);
+  ASSERT_TRUE(zelor::test::setSlideDriverOnline(true));
   ASSERT_EQ(setSpeed(3.0f, &index), 0);
   EXPECT_EQ(index, 1u);
   expectMessage(driver, {2, 9, floatValue(3.0f), 1}, "first numbered command");
@@ -329,7 +330,7 @@ TEST(ExterAxisLink, AbsentStatusMemoryIsNeverTouched) {
   FakeSlideDriver driver;  // opens the queue; the memory does not fit
   expectMessage(driver, {2, 9, floatValue(4.0f), 1}, "speed");
 
-  FakeSlideDriver::setOnline(false);
+  ASSERT_TRUE(zelor::test::setSlideDriverOnline(false));
   EXPECT_EQ(clearAlarm(&index), -1);
   EXPECT_EQ(index, kNoIndex);
 }

@@ -2,6 +2,7 @@
 
 std::int32_t gAccType = 0;
 double gPeriodTime = 0.004;
+double gMinAccT1 = 0.08;
 std::int32_t elapsed[kStageStampCount] = {};
 double gScaraMechPara[5] = {};
 double gSoftLimitPara[9] = {};
@@ -26,3 +27,5 @@ tagCurrentEncoder gCurrentEncoder[kEncoderChannels] = {};
 stConvPointOffset gConvPointOffset = {};
 std::uint16_t gCnvTimeCompensation = 0;
 Conveyor gConveyor0 = {};
+
+std::uint8_t gPhyDOs[kDigitalImageSize] = {};

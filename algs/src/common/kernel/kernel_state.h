@@ -12,6 +12,9 @@
 extern std::int32_t gAccType;
 // Control period in seconds.
 extern double gPeriodTime;
+// Shortest jerk time of a joint move's five-segment profile re-planned for a
+// stop (0.08 s at load).
+extern double gMinAccT1;
 
 // Stage stamps of the running cycle, microseconds since its start; 29 is the total.
 inline constexpr int kStageStampCount = 30;
@@ -68,3 +71,8 @@ extern std::uint16_t gCnvTimeCompensation;
 
 // Configuration of the conveyor whose object was handed over last.
 extern Conveyor gConveyor0;
+
+// Digital output image: output n is byte n - 1, 0 or 1. Bytes 0-63 are the
+// controller's own outputs, 100-999 the Modbus outputs.
+inline constexpr int kDigitalImageSize = 1000;
+extern std::uint8_t gPhyDOs[kDigitalImageSize];

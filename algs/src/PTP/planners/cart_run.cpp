@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "PTP/path/input_shaping.h"
-#include "PTP/path/path_transforms.h"
+#include "PTP/planners/path_transforms.h"
 #include "PTP/planners/cart_conveyor.h"
 #include "PTP/planners/cart_start.h"
-#include "PTP/planners/parallel_io.h"
+#include "PTP/planners/parallel_outputs.h"
 #include "common/kernel/alarms.h"
 #include "common/kernel/core_interface.h"
 #include "common/kernel/kernel_queues.h"

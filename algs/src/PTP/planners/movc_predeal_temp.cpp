@@ -5,7 +5,6 @@
 #include "PTP/planners/cart_profile.h"
 #include "PTP/planners/cart_start.h"
 #include "PTP/planners/movc.h"
-#include "PTP/planners/movj_lookahead.h"
 #include "common/kernel/core_interface.h"
 #include "common/kernel/kernel_state.h"
 #include "common/math/fast_trig.h"
@@ -69,7 +68,7 @@ void MOVCPreDealTemp(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) 
   ClearRunState(&entry->trajPlan);
   PlanCartProfile(entry, last, c, std::fabs(A), dr, lim,
                   CartPlanRules{0.0, true, false, true, static_cast<double>(1e-6f)}, ArcDynOpt);
-  if (gUsingTrueMotion == 0) StopReplanLookAhead(entry);
+  if (gUsingTrueMotion == 0) CartStopLookAhead(entry, c);
 
   const TrajPlanData& plan = entry->trajPlan;
   KernelLog("MOVC Temp orig:%1.3f %1.3f %1.3f %1.3f\r\n", origin.x, origin.y, origin.z, origin.r);

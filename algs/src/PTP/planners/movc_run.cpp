@@ -1,5 +1,5 @@
 #include "PTP/path/input_shaping.h"
-#include "PTP/path/path_transforms.h"
+#include "PTP/planners/path_transforms.h"
 #include "PTP/planners/cart_run.h"
 #include "PTP/planners/movc.h"
 #include "common/kernel/kernel_state.h"

@@ -7,7 +7,7 @@
 #include "PTP/planners/cart_start.h"
 #include "PTP/planners/line_span.h"
 #include "PTP/planners/movl.h"
-#include "PTP/planners/parallel_io.h"
+#include "PTP/planners/parallel_outputs.h"
 #include "common/kernel/core_interface.h"
 #include "common/kernel/kernel_queues.h"
 #include "common/kernel/kernel_state.h"

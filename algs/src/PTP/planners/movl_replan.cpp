@@ -4,7 +4,6 @@
 #include "PTP/planners/cart_profile.h"
 #include "PTP/planners/cart_start.h"
 #include "PTP/planners/line_span.h"
-#include "PTP/planners/movj_lookahead.h"
 #include "PTP/planners/movl.h"
 #include "common/kernel/core_interface.h"
 #include "common/kernel/kernel_queues.h"
@@ -81,7 +80,7 @@ void MOVLPreDealTemp(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) 
   ClearRunState(&entry->trajPlan);
   StoreLine(entry, origin, actual, span);
   PlanCartProfile(entry, last, c, span.L, span.dr, lim, CartPlanRules{0.0, true, false, true, 1e-5}, LineDynOpt);
-  if (gUsingTrueMotion == 0) StopReplanLookAhead(entry);
+  if (gUsingTrueMotion == 0) CartStopLookAhead(entry, c);
 
   const TrajPlanData& plan = entry->trajPlan;
   KernelLog("MOVL Temp orig:%1.3f %1.3f %1.3f %1.3f\r\n", origin.x, origin.y, origin.z, origin.r);

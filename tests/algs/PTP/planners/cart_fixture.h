@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "PTP/path/arc_point.h"
 #include "PTP/planners/movc.h"
 #include "PTP/planners/movl.h"
 #include "common/kinematics/conveyor_track.h"
@@ -30,6 +31,10 @@ inline void PlayCartesian(PreDealData* cur, PreDealData* next) {
   } else {
     MOVL(cur, next);
   }
+}
+
+inline void SetActual(const JointTheta& joints) {
+  std::memcpy(reinterpret_cast<char*>(&gSysParams) + offsetof(tagSysParams, joint), &joints, sizeof joints);
 }
 
 inline JointTheta JointsOf(const double* q) { return {q[0], q[1], q[2], q[3]}; }
@@ -90,9 +95,6 @@ class CartMoves : public KernelCommands {
     gPreDealPos.joint = joints;
     gPreDealPos.pose = PoseOf(joints);
     SetActual(joints);
-  }
-  static void SetActual(const JointTheta& joints) {
-    std::memcpy(reinterpret_cast<char*>(&gSysParams) + offsetof(tagSysParams, joint), &joints, sizeof joints);
   }
 
   // Queues a move and pre-processes it; false when the planner refused it.

@@ -55,6 +55,12 @@ inline JointTheta SolveBase(const WCSPosition& pose, bool arm) {
   return joints;
 }
 
+// One cycle's set point and the entry it belongs to (1-based count of entries started).
+struct Sample {
+  JointTheta joints;
+  int entry;
+};
+
 class CartMoves : public KernelCommands {
  protected:
   void SetUp() override {
@@ -114,10 +120,6 @@ class CartMoves : public KernelCommands {
 
   // Runs every planned entry; each cycle's set point becomes the actual
   // joints and is recorded with the entry it belongs to.
-  struct Sample {
-    JointTheta joints;
-    int entry;  // 1-based count of entries started
-  };
   std::vector<Sample> RunAll(int maxCycles = 20000) {
     std::vector<Sample> samples;
     EntryRunner runner(&PlayCartesian);

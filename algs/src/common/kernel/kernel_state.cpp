@@ -21,3 +21,5 @@ std::uint8_t gDynamicOptimal = 0;
 std::uint8_t gTorqueFeedforward = 0;
 std::uint8_t gInputECP = 0;
 std::uint8_t gInputShaping = 0;
+
+std::uint8_t gPhyDOs[kDigitalImageSize] = {};

@@ -47,3 +47,8 @@ extern std::uint8_t gDynamicOptimal;
 extern std::uint8_t gTorqueFeedforward;
 extern std::uint8_t gInputECP;
 extern std::uint8_t gInputShaping;
+
+// Digital output image: output n is byte n - 1, 0 or 1. Bytes 0-63 are the
+// controller's own outputs, 100-999 the Modbus outputs.
+inline constexpr int kDigitalImageSize = 1000;
+extern std::uint8_t gPhyDOs[kDigitalImageSize];

@@ -122,6 +122,42 @@ class CircleMoves : public KernelCommands {
     return entry(queuedCount() - 1);
   }
 
+  // A circle through (250, 50) and (200, 0) from (300, 0) at z = -50,
+  // counterclockwise about (250, 0, -50) with R = 50, planned and queued.
+  void PlanAboutTheCentre(std::uint32_t turns, float endR = 0.0f) {
+    StartAt({300, 0, -50, 0});
+    ASSERT_TRUE(PlanCircle(QueueCircle({250, 50, -50, 0}, {200, 0, -50, endR}, turns)));
+  }
+
+  // Runs the planned entries until the running one has passed `fraction` of
+  // its profile; every set point goes into `points`.
+  static void RunUntil(EntryRunner& runner, double fraction, SetPoints& points) {
+    while (runner.Cycle()) {
+      points.Take();
+      if (gPreDealData.pathParam >= fraction * gPreDealData.trajPlan.dist) return;
+    }
+    ADD_FAILURE() << "the move ended before " << fraction << " of its path";
+  }
+
+  // What the path stop leaves in a circle entry that stands at profile
+  // position p, with the arm at rest at the set point of that cycle.
+  static void StopAt(PreDealData& e, double p) {
+    e.arcAngleRun = p * e.arcShare / e.arcRadius;
+    e.arcRemaining = e.arcRadius * e.arcAngle - p * e.arcShare;
+    e.arcRemainingR = e.arcRDir * e.arcRTravel - p * e.arcDeltaR;
+    std::memcpy(&gSysParams.joint, gRobotAxisMove.nextPos, sizeof gSysParams.joint);
+  }
+
+  // What the speed-change pass does around the circle's re-plan.
+  static void SpeedChangeRePlan() {
+    std::memcpy(&gPreDealPos.joint, &gSysParams.joint, sizeof gPreDealPos.joint);
+    gPreDealData.trajPlan.variableSpeed = 1;
+    gPreDealData.isReplan = 1;
+    CircleNewPlan(&gPreDealData.packedCmd, nullptr, &gPreDealData);
+    gPeriodCount = 0;
+    gPeriodCount1 = 0;
+  }
+
   // Pre-processes a queued circle; false when it raised an alarm.
   static bool PlanCircle(const PackedBaseCmd& packed) { return PreDealMotion(packed, &CirclePreDeal); }
 

@@ -13,6 +13,8 @@ void readCommon(const Body& body, PackedMotion& out) {
   out.refSysFlag = body.refSysFlag;
   out.eCPFlag = body.eCPFlag;
   out.loadFlag = body.loadFlag;
+  out.loadParams = body.loadParams;
+  out.loadFullParams = body.loadFullParams;
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ struct PackedMotion {
   std::uint8_t refSysFlag;
   std::uint8_t eCPFlag;
   std::uint8_t loadFlag;
+  _stLoadParams loadParams;
+  _stLoadFullParams loadFullParams;
   // Point-to-point moves only (zero otherwise): mode and target values.
   tagPTPCmd ptpCmd;
 };

@@ -2,6 +2,7 @@
 
 std::int32_t gAccType = 0;
 double gPeriodTime = 0.004;
+double gMinAccT1 = 0.08;
 std::int32_t elapsed[kStageStampCount] = {};
 double gScaraMechPara[5] = {};
 double gSoftLimitPara[9] = {};

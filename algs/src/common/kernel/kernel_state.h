@@ -11,6 +11,9 @@
 extern std::int32_t gAccType;
 // Control period in seconds.
 extern double gPeriodTime;
+// Shortest jerk time of a joint move's five-segment profile re-planned for a
+// stop (0.08 s at load).
+extern double gMinAccT1;
 
 // Stage stamps of the running cycle, microseconds since its start; 29 is the total.
 inline constexpr int kStageStampCount = 30;

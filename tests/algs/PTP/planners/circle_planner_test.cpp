@@ -261,6 +261,7 @@ struct TurnCount {
   std::uint32_t turns;
   unsigned alarm;
 };
+void PrintTo(const TurnCount& row, std::ostream* os) { *os << row.name; }
 
 class CircleTurnCounts : public CircleMoves, public ::testing::WithParamInterface<TurnCount> {};
 
@@ -301,6 +302,42 @@ TEST_F(CircleMoves, TheRunningCirclePublishesItsLoad) {
   gLoad = {};
   gLoadFullParams = {};
 }
+
+}  // namespace
+}  // namespace zelor::test
+
+namespace zelor::test {
+namespace {
+
+struct RunFailure {
+  const char* name;
+  void (*breakArm)();
+  int code;
+  unsigned alarm;
+};
+void PrintTo(const RunFailure& row, std::ostream* os) { *os << row.name; }
+
+class CircleRunFailures : public CircleMoves, public ::testing::WithParamInterface<RunFailure> {};
+
+TEST_P(CircleRunFailures, EndTheCommandWithTheAlarmOfTheInverseSolution) {
+  PlanAboutTheCentre(1);
+  PreDealData e = *PlannedEntry(0);
+  gPeriodCount = 0;
+  ASSERT_EQ(Circle(&e, nullptr), 0);
+  const double before[4] = {gRobotAxisMove.nextPos[0], gRobotAxisMove.nextPos[1], gRobotAxisMove.nextPos[2],
+                            gRobotAxisMove.nextPos[3]};
+  GetParam().breakArm();
+  EXPECT_EQ(Circle(&e, nullptr), GetParam().code);
+  EXPECT_TRUE(AlarmIsSet(GetParam().alarm));
+  EXPECT_EQ(gCmdFinishFlag, 1);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(gRobotAxisMove.nextPos[i], before[i]) << "the set point stays";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CircleRunFailures,
+    ::testing::Values(RunFailure{"OutOfReach", [] { gScaraMechPara[1] = 50.0; }, 17, 33},
+                      RunFailure{"SoftLimit", [] { gSoftLimitPara[0] = gSoftLimitPara[4] = -100.0; }, 18, 34}),
+    [](const ::testing::TestParamInfo<RunFailure>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zelor::test

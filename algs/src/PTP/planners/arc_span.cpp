@@ -24,18 +24,18 @@ void StoreArcShares(PreDealData* entry, double A, double dr) {
 bool PlanArc(PreDealData* entry, PreDealData* last, const CartCommand& c, const ArcPoints& p,
              const CartPlanRules& rules) {
   if (coincide(p.origin, p.middle) || coincide(p.origin, p.end) || coincide(p.middle, p.end)) {
-    RefuseMove(19);
+    RefuseCartMove(19);
     return false;
   }
   CirlPlanPara plan;
   if (TP_ArcPlanForScara(p.origin, p.middle, p.end, &plan) != 0) {
-    RefuseMove(20);
+    RefuseCartMove(20);
     return false;
   }
   const double A = plan.radius * plan.angle;
   const double dr = plan.rTravel;
   if (std::fabs(A) < 1e-5 && dr < 1e-5) {
-    RefuseMove(19);
+    RefuseCartMove(19);
     return false;
   }
   if (!c.refSys && !ArcPathReachable(p.origin, plan, plan.rDir[2] * dr, c.arm, c)) return false;

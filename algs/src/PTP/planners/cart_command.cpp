@@ -38,7 +38,7 @@ CartCommand ReadCartCommand(const PackedBaseCmd* cmd) {
   return c;
 }
 
-void RefuseMove(unsigned alarm) {
+void RefuseCartMove(unsigned alarm) {
   if (alarm != 0) AlarmSysSetBit(alarm, true);
   gCmdFinishFlag = 1;
 }
@@ -56,7 +56,7 @@ bool CartLimitsFrom(const CartCommand& c, CartLimits* out) {
   for (double v : {out->vL, out->aL, out->jL, out->vR, out->aR, out->jR}) {
     // Not-a-number fails too: a limit must be a usable positive value.
     if (!(v >= 1e-5)) {
-      RefuseMove(26);
+      RefuseCartMove(26);
       return false;
     }
   }

@@ -38,7 +38,7 @@ struct CartLimits {
 bool CartLimitsFrom(const CartCommand& c, CartLimits* out);
 
 // Ends the command in planning with an alarm (0: the alarm is already raised).
-void RefuseMove(unsigned alarm);
+void RefuseCartMove(unsigned alarm);
 
 // Copies the flags every line and arc plan starts with into the entry.
 void CopyCartFlags(const CartCommand& c, PreDealData* entry);

@@ -55,11 +55,11 @@ bool ConveyorOrigin(const CartCommand& c, WCSPosition* origin, WCSPosition* base
   ForwardCalBase(&gPreDealPos, base, &c.tool);
   if (gOutObj.newObject != 0) {
     if (!ElbowAgrees(c.arm, start.j2)) {
-      RefuseMove(22);
+      RefuseCartMove(22);
       return false;
     }
     if (!StartJointsValid(start)) {
-      RefuseMove(18);
+      RefuseCartMove(18);
       return false;
     }
     TrackConfig();
@@ -76,7 +76,7 @@ bool ConveyorOrigin(const CartCommand& c, WCSPosition* origin, WCSPosition* base
     *origin = gPreDealPos.pose;
   }
   if ((gOutObj.armOrientation != 0) != c.arm) {
-    RefuseMove(22);
+    RefuseCartMove(22);
     return false;
   }
   return true;

@@ -23,7 +23,7 @@ bool LinePathReachable(const WCSPosition& origin, const WCSPosition& target, boo
     const WCSPosition point{origin.x + (target.x - origin.x) * f, origin.y + (target.y - origin.y) * f,
                             origin.z + (target.z - origin.z) * f, origin.r + (target.r - origin.r) * f};
     if (!reachable(point, arm, c)) {
-      RefuseMove(23);
+      RefuseCartMove(23);
       return false;
     }
   }
@@ -37,7 +37,7 @@ bool ArcPathReachable(const WCSPosition& origin, const CirlPlanPara& plan, doubl
     WCSPosition point;
     TP_CalcCirclePtForScara(origin, plan.rotation, plan.centre, plan.radius, plan.angle * f, rChange * f, &point);
     if (!reachable(point, arm, c)) {
-      RefuseMove(24);
+      RefuseCartMove(24);
       return false;
     }
   }

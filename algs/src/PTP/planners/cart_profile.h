@@ -29,6 +29,3 @@ void PlanCartProfile(PreDealData* entry, PreDealData* last, const CartCommand& c
 // position and variable-speed flag in the profile.
 void ClearRunState(TrajPlanData* plan);
 
-// After a stop re-plan: the blend time lowered to the acceleration time of the
-// motion waiting next in the queue, when it runs in the same frames.
-void CartStopLookAhead(PreDealData* entry, const CartCommand& c);

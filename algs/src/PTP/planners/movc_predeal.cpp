@@ -27,11 +27,11 @@ bool arcStart(const CartCommand& c, ArcPoints* p) {
     return true;
   }
   if (!StartJointsValid(p->start)) {
-    RefuseMove(18);
+    RefuseCartMove(18);
     return false;
   }
   if (!ElbowAgrees(c.arm, p->start.j2)) {
-    RefuseMove(22);
+    RefuseCartMove(22);
     return false;
   }
   ForwardCalBase(&gPreDealPos, &p->origin, &c.tool);
@@ -40,7 +40,7 @@ bool arcStart(const CartCommand& c, ArcPoints* p) {
 
 bool reachable(const WCSPosition& pose, const CartCommand& c, JointTheta* joints) {
   if (PointCheck(&pose, joints, c.arm, kCheckSingularity, &c.tool) == 0) return true;
-  RefuseMove(0);
+  RefuseCartMove(0);
   return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "PTP/planners/arc_span.h"
 #include "PTP/planners/cart_command.h"
+#include "PTP/planners/blend_look_ahead.h"
 #include "PTP/planners/cart_profile.h"
 #include "PTP/planners/cart_start.h"
 #include "PTP/planners/movc.h"
@@ -32,11 +33,11 @@ void MOVCPreDealTemp(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) 
   CopyCartFlags(c, entry);
   const JointTheta actual = ActualJoints();
   if (!StartJointsValid(actual)) {
-    RefuseMove(18);
+    RefuseCartMove(18);
     return;
   }
   if (!ElbowAgrees(c.arm, actual.j2)) {
-    RefuseMove(22);
+    RefuseCartMove(22);
     return;
   }
   const WCSPosition origin = OriginOf(actual, c, nullptr, nullptr);
@@ -68,7 +69,7 @@ void MOVCPreDealTemp(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) 
   ClearRunState(&entry->trajPlan);
   PlanCartProfile(entry, last, c, std::fabs(A), dr, lim,
                   CartPlanRules{0.0, true, false, true, static_cast<double>(1e-6f)}, ArcDynOpt);
-  if (gUsingTrueMotion == 0) CartStopLookAhead(entry, c);
+  if (gUsingTrueMotion == 0) LowerBlendTimeToWaitingMotion(entry, c.tool, c.local);
 
   const TrajPlanData& plan = entry->trajPlan;
   KernelLog("MOVC Temp orig:%1.3f %1.3f %1.3f %1.3f\r\n", origin.x, origin.y, origin.z, origin.r);

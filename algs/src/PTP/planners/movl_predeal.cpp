@@ -29,7 +29,7 @@ void setTargetJoints(PreDealData* entry, const JointTheta& joints) {
 bool reachTarget(const WCSPosition& base, bool arm, const CartCommand& c, PreDealData* entry) {
   JointTheta joints;
   if (PointCheck(&base, &joints, arm, kCheckSingularity, &c.tool) != 0) {
-    RefuseMove(0);
+    RefuseCartMove(0);
     return false;
   }
   setTargetJoints(entry, joints);
@@ -45,7 +45,7 @@ bool poseTarget(const CartCommand& c, PreDealData* entry, const JointTheta& star
   }
   const bool arm = entry->armOrientation != 0;
   if (!ElbowAgrees(arm, start.j2)) {
-    RefuseMove(22);
+    RefuseCartMove(22);
     return false;
   }
   if (c.ecpOn && gInputECP != 0) CalECPToBase(&c.ecp, target);
@@ -63,7 +63,7 @@ bool poseTarget(const CartCommand& c, PreDealData* entry, const JointTheta& star
 bool jointTarget(const CartCommand& c, PreDealData* entry, const JointTheta& start, WCSPosition* target) {
   const JointTheta joints{c.target.x, c.target.y, c.target.z, c.target.r};
   if ((start.j2 >= 0.0) != (joints.j2 >= 0.0)) {
-    RefuseMove(22);
+    RefuseCartMove(22);
     return false;
   }
   entry->armOrientation = start.j2 >= 0.0 ? 1 : 0;
@@ -112,7 +112,7 @@ void MOVLPreDeal(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) {
     if (!ConveyorOrigin(c, &origin, &base)) return;
   } else {
     if (!StartJointsValid(start)) {
-      RefuseMove(18);
+      RefuseCartMove(18);
       return;
     }
     origin = OriginOf(start, c, "MOVL ECP origPosBasePlan:%1.3f %1.3f %1.3f %1.3f\r\n",

@@ -1,6 +1,7 @@
 #include "PTP/planners/cart_command.h"
 #include "PTP/planners/cart_conveyor.h"
 #include "PTP/planners/cart_path_check.h"
+#include "PTP/planners/blend_look_ahead.h"
 #include "PTP/planners/cart_profile.h"
 #include "PTP/planners/cart_start.h"
 #include "PTP/planners/line_span.h"
@@ -18,7 +19,7 @@ void MOVLNewPlan(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) {
 
   const JointTheta start = gPreDealPos.joint;
   if (!StartJointsValid(start)) {
-    RefuseMove(18);
+    RefuseCartMove(18);
     return;
   }
   WCSPosition origin;
@@ -39,7 +40,7 @@ void MOVLNewPlan(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) {
     if (c.ecpOn) CalECPToBase(&c.ecp, &check);
     JointTheta joints;
     if (PointCheck(&check, &joints, arm, kCheckSingularity, &c.tool) != 0) {
-      RefuseMove(0);
+      RefuseCartMove(0);
       return;
     }
     if (!LinePathReachable(origin, target, arm, c)) return;
@@ -63,7 +64,7 @@ void MOVLPreDealTemp(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) 
   CopyCartFlags(c, entry);
   const JointTheta actual = ActualJoints();
   if (!StartJointsValid(actual)) {
-    RefuseMove(18);
+    RefuseCartMove(18);
     return;
   }
   const WCSPosition origin = OriginOf(actual, c, nullptr, nullptr);
@@ -80,7 +81,7 @@ void MOVLPreDealTemp(PackedBaseCmd* cmd, PreDealData* last, PreDealData* entry) 
   ClearRunState(&entry->trajPlan);
   StoreLine(entry, origin, actual, span);
   PlanCartProfile(entry, last, c, span.L, span.dr, lim, CartPlanRules{0.0, true, false, true, 1e-5}, LineDynOpt);
-  if (gUsingTrueMotion == 0) CartStopLookAhead(entry, c);
+  if (gUsingTrueMotion == 0) LowerBlendTimeToWaitingMotion(entry, c.tool, c.local);
 
   const TrajPlanData& plan = entry->trajPlan;
   KernelLog("MOVL Temp orig:%1.3f %1.3f %1.3f %1.3f\r\n", origin.x, origin.y, origin.z, origin.r);

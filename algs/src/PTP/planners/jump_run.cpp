@@ -73,12 +73,14 @@ void JUMP(PreDealData* entry) {
   auto liftAt = [&](double s) { value[2] = lift.noMotion ? z0 : z0 + lift.accDir * s; };
   auto descentAt = [&](double s) { value[2] = descent.noMotion ? top : top + descent.accDir * s; };
 
+  bool finished = false;
   if (t >= descentEnd) {
     for (int i = 0; i < 4; ++i) value[i] = entry->targetAngle[i];
     if (t >= descentEnd + shaping.delay2 * period) {
       gPeriodCount = 0;
       shaping.endFlag = 0;
       gCmdFinishFlag = 1;
+      finished = true;
     }
   } else if (t >= jointEnd) {
     for (int i : {0, 1, 3}) value[i] = entry->targetAngle[i];
@@ -98,7 +100,9 @@ void JUMP(PreDealData* entry) {
     jointsAt(JointCalc(&joints, t - jointStart));
   }
 
-  if (gInputShaping) {
+  // The last cycle lands on the target itself, as the joint move does: the
+  // shaper still holds a trace of the descent's last sample here.
+  if (gInputShaping && !finished) {
     for (int i = 0; i < 4; ++i) vCalcInputShaping(i, value[i], &value[i]);
   }
   for (int i = 0; i < 4; ++i) setPoint[i] = value[i];

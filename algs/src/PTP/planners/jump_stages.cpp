@@ -180,7 +180,8 @@ void PlanStages(PreDealData* e, const JumpCommand& c, const StageRequest& r) {
     PlanVertical(e, lift, c, r.zLimits, &steps, up, kUp, 0);
     if (!lift->noMotion) {
       liftTime = lift->tTotal;
-      rest = timeAfter(lift, hs);
+      // A whole lift leaves nothing to overlap, whatever the inversion's precision.
+      rest = hs >= up ? 0.0 : timeAfter(lift, hs);
     }
   }
 
@@ -195,7 +196,7 @@ void PlanStages(PreDealData* e, const JumpCommand& c, const StageRequest& r) {
   descent->variableSpeed = 0;
   PlanVertical(e, descent, c, r.zLimits, &steps, down, kDown, 2);
   double toEnd = 0.0;  // descent time until endJumpHeight above the target
-  if (!descent->noMotion) toEnd = std::clamp(TimeCalc(descent, down - he), 0.0, descent->tTotal);
+  if (!descent->noMotion && he < down) toEnd = std::clamp(TimeCalc(descent, down - he), 0.0, descent->tTotal);
 
   double duration = 0.0;
   double jointStart = liftTime;

@@ -25,8 +25,8 @@ void takeLoad(const PreDealData& entry) {
   _stLoadFullParams full;
   if (entry.loadFlag) std::memcpy(&load, entry.plannerWords, sizeof load);
   std::memcpy(&full, reinterpret_cast<const std::uint8_t*>(entry.plannerWords) + sizeof load, sizeof full);
-  (void)load;  // PENDING gLoad
-  (void)full;
+  gLoad = load;
+  gLoadFullParams = full;
 }
 
 }  // namespace

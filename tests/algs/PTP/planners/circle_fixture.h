@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PTP/planners/circle_planner.h"
+#include "PTP/planners/movj_planner.h"
 #include "common/kernel/kernel_state.h"
 #include "common/kinematics/kinematics.h"
 #include "support/kernel_commands.h"
@@ -51,6 +52,31 @@ struct SetPoints {
 
 // The run phase of circle entries for the entry runner.
 inline void RunCircle(PreDealData* cur, PreDealData* next) { Circle(cur, next); }
+
+// The playback's dispatch by motion type, for the moves these tests plan.
+inline void PlayBack(PreDealData* cur, PreDealData* next) {
+  if (cur->motionType == 11) {
+    Circle(cur, next);
+  } else if (IsMotiontypeBelongto(static_cast<int>(cur->motionType), 0)) {
+    MOVJ(cur, next);
+  }
+}
+
+// Runs a copy of one planned entry alone from its start, blending into
+// `next` when given; its set points.
+template <typename RunPhase>
+SetPoints RunAlone(PreDealData entry, PreDealData* next, RunPhase runPhase, int maxCycles = 100000) {
+  SetPoints points;
+  gPeriodCount = 0;
+  gPeriodCount1 = 0;
+  gCmdFinishFlag = 0;
+  for (int i = 0; i < maxCycles && gCmdFinishFlag == 0; ++i) {
+    CycleStartNow();
+    runPhase(&entry, next);
+    points.Take();
+  }
+  return points;
+}
 
 class CircleMoves : public KernelCommands {
  protected:
@@ -115,11 +141,70 @@ class CircleMoves : public KernelCommands {
     for (int i = 0; i < 4; ++i) gRobotAxisMove.nextPos[i] = j[i];
   }
 
-  // Id 102 queued; the packed command it made.
+  // Id 102 queued; the packed command it made, taken out of the queue.
   PackedBaseCmd QueueCircle(const tagARCPoint& middle, const tagARCPoint& end, std::uint32_t turns) {
     const tagCircleCmd circle{middle, end, turns};
     exchange([&](PluginBase& c) { return c.alloc_SetCircleCmd(&circle, 1); });
-    return entry(queuedCount() - 1);
+    return Dequeued();
+  }
+  // Id 84 queued.
+  PackedBaseCmd QueueMove(std::uint8_t mode, float x, float y, float z, float r) {
+    const tagPTPCmd move{mode, x, y, z, r};
+    exchange([&](PluginBase& c) { return c.alloc_SetPTPCmd(&move, 1); });
+    return Dequeued();
+  }
+  // Id 80: joint velocity, acceleration and jerk, the same for every joint.
+  void SetJointLimits(float v, float a, float j) {
+    tagPTPJointParams p{};
+    for (int i = 0; i < 4; ++i) {
+      p.velocity[i] = v;
+      p.acceleration[i] = a;
+      p.jerk[i] = j;
+    }
+    exchange([&](PluginBase& c) { return c.alloc_SetPTPJointParams(&p, 0); });
+  }
+
+  // A circle through (250, 50) and (200, 0) from (300, 0) at z = -50,
+  // counterclockwise about (250, 0, -50) with R = 50, planned and queued.
+  void PlanAboutTheCentre(std::uint32_t turns, float endR = 0.0f) {
+    StartAt({300, 0, -50, 0});
+    ASSERT_TRUE(PlanCircle(QueueCircle({250, 50, -50, 0}, {200, 0, -50, endR}, turns)));
+  }
+
+  // Runs the planned entries until the running one has passed `fraction` of
+  // its profile; every set point goes into `points`.
+  static void RunUntil(EntryRunner& runner, double fraction, SetPoints& points) {
+    while (runner.Cycle()) {
+      points.Take();
+      if (gPreDealData.pathParam >= fraction * gPreDealData.trajPlan.dist) return;
+    }
+    ADD_FAILURE() << "the move ended before " << fraction << " of its path";
+  }
+
+  // What the path stop leaves in a circle entry that stands at profile
+  // position p, with the arm at rest at the set point of that cycle.
+  static void StopAt(PreDealData& e, double p) {
+    e.arcAngleRun = p * e.arcShare / e.arcRadius;
+    e.arcRemaining = e.arcRadius * e.arcAngle - p * e.arcShare;
+    e.arcRemainingR = e.arcRDir * e.arcRTravel - p * e.arcDeltaR;
+    std::memcpy(&gSysParams.joint, gRobotAxisMove.nextPos, sizeof gSysParams.joint);
+  }
+
+  // What the speed-change pass does around the circle's re-plan.
+  static void SpeedChangeRePlan() {
+    std::memcpy(&gPreDealPos.joint, &gSysParams.joint, sizeof gPreDealPos.joint);
+    gPreDealData.trajPlan.variableSpeed = 1;
+    gPreDealData.isReplan = 1;
+    CircleNewPlan(&gPreDealData.packedCmd, nullptr, &gPreDealData);
+    gPeriodCount = 0;
+    gPeriodCount1 = 0;
+  }
+
+  PackedBaseCmd Dequeued() {
+    EXPECT_EQ(queuedCount(), 1u) << "the move is queued";
+    const PackedBaseCmd packed = entry(0);
+    RingBufferDequeue(&gPackedCmdQueue, nullptr);
+    return packed;
   }
 
   // Pre-processes a queued circle; false when it raised an alarm.

@@ -70,7 +70,12 @@ void setBlendSeg(PreDealData* cur, PreDealData* next, int mode) {
   ReplanRemainder(cur, fstPath);
   cur->blendTime = blendSeg.getAllTime();
   cur->entryTime += cur->blendTime;
-  if (mode == 1) fstPath = secPath;
+  if (mode == 1) {
+    // The successor's rest, cut at its start by this blend, is the first path
+    // of its own blend: marked, so that it is kept instead of rebuilt whole.
+    fstPath = secPath;
+    if (fstPath.kind != kPathNone) fstPath.blended = 1;
+  }
   secPath = PathInfo{};
   StampStage(25);
 }

@@ -228,7 +228,8 @@ class QueuedPipeline : public KernelCommands {
   }
 
   // --- the cycle driver ---
-  // One simulated cycle; runMotion plays the profile stage for moves.
+  // One simulated cycle; runMotion plays the profile stage for moves: the
+  // run phase and the commanded joints.
   void cycle(bool runMotion = true) {
     CycleStartNow();
     ClassifyAllCmd();
@@ -236,6 +237,8 @@ class QueuedPipeline : public KernelCommands {
     PreDealDataRunning(&gPreDealDataQueue);
     if (runMotion && gSysParams.runQueuedCmd != 0 && gRobotPrfMode == kPrfExecute && gCmdFinishFlag == 0) {
       RunPhase();
+      // The profile stage keeps the commanded joints in the system parameters.
+      std::memcpy(&gSysParams.joint, gRobotAxisMove.nextPos, sizeof gSysParams.joint);
     }
     ++gSystick;
   }

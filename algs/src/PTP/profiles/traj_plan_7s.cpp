@@ -96,12 +96,23 @@ int commit(TrajPlanData& plan, const MotionData& md) {
   return 0;
 }
 
+// Segments whose durations or jerks already break the limits need no build.
+bool plausible(const Frame& f, const Segments& seg) {
+  const double top = f.jerk * (1.0 + 1e-9);
+  for (int k = 1; k <= 7; ++k) {
+    if (!(seg.d[k] >= 0.0) || !(std::fabs(seg.j[k]) <= top)) return false;
+  }
+  return true;
+}
+
 // Stores the refitted plan when it keeps every limit; otherwise the shortest
 // whole-period plan that does (vHint: a cruise velocity worth trying); otherwise refuses with `refusal` and one log
 // line, the record untouched.
 int storeChecked(TrajPlanData& plan, const Frame& f, const Segments* refit, double vHint, int refusal) {
   MotionData md;
-  if (refit != nullptr && traj7s::build(f, *refit, md) && traj7s::keepsLimits(plan, md)) return commit(plan, md);
+  if (refit != nullptr && plausible(f, *refit) && traj7s::build(f, *refit, md) && traj7s::keepsLimits(plan, md)) {
+    return commit(plan, md);
+  }
   if (traj7s::fitWithinLimits(plan, f, vHint, md)) return commit(plan, md);
   KernelLog("TrajPlan7S no plan within limits dist:%1.3lf vStart:%1.3lf vEnd:%1.3lf vMax:%1.3lf\r\n", plan.dist,
             plan.vStart, plan.vEnd, plan.vMax);
@@ -238,8 +249,8 @@ double changeDistance(double vi, double v, double a, double jerk, double& slope)
 // Peak velocity in [vHigh, vMax] at which both sides together cover the
 // distance; false when the residual does not change sign. Rest to rest has
 // closed forms while both sides are below or both at their acceleration
-// limits; otherwise safeguarded Newton on s = sqrt(v - vHigh), in which the
-// residual is smooth down to s = 0.
+// limits, and Newton on a quartic in between; otherwise safeguarded Newton
+// on s = sqrt(v - vHigh), in which the residual is smooth down to s = 0.
 bool peakVelocity(const Frame& f, double& vPeak) {
   const double J = f.jerk;
   auto residual = [&](double s, double& slope) {
@@ -256,6 +267,44 @@ bool peakVelocity(const Frame& f, double& vPeak) {
   double slope = 0.0;
   double lo = 0.0;
   double hi = std::sqrt(std::fmax(0.0, f.vMax - f.vHigh));
+  if (f.vHigh == 0.0) {
+    // From rest to rest: the residual is -dist at 0, and the caller found the
+    // sides to vMax longer than the distance. The regime follows from the
+    // distances at the two knees (where a side first reaches its limit).
+    const double aLo = std::fmin(f.aLow, f.aHigh);
+    const double aHi = std::fmax(f.aLow, f.aHigh);
+    const double kneeLo = aLo * aLo / J;
+    const double kneeHi = aHi * aHi / J;
+    if (f.dist <= 2.0 * kneeLo * aLo / J) {
+      vPeak = std::cbrt(f.dist * f.dist * J / 4.0);  // 2 v sqrt(v / J) = dist
+      return true;
+    }
+    if (f.dist >= kneeHi * (kneeHi / (2.0 * aLo) + aLo / (2.0 * J)) + kneeHi * aHi / J) {
+      // v² (1/a1 + 1/a2) / 2 + v (a1 + a2) / (2 J) = dist
+      const double qa = (1.0 / f.aLow + 1.0 / f.aHigh) / 2.0;
+      const double qb = (f.aLow + f.aHigh) / (2.0 * J);
+      vPeak = 2.0 * f.dist / (qb + std::sqrt(qb * qb + 4.0 * qa * f.dist));
+      return true;
+    }
+    // The side with the lower limit reaches it, the other not; in s = sqrt(v)
+    // s⁴ / (2 aLo) + s³ / sqrt(J) + s² aLo / (2 J) = dist, convex and rising,
+    // so Newton from above the root descends onto it.
+    const double c4 = 1.0 / (2.0 * aLo);
+    const double c3 = 1.0 / std::sqrt(J);
+    const double c2 = aLo / (2.0 * J);
+    double x = std::fmin(std::sqrt(kneeHi), std::sqrt(std::sqrt(f.dist / c4)));
+    const double tolerance = 1e-12 * std::fmax(1.0, f.dist);
+    for (int n = 0; n < traj_plan_common::kMaxHalvings; ++n) {
+      const double p = ((c4 * x + c3) * x + c2) * x * x - f.dist;
+      if (p <= tolerance) break;
+      const double next = x - p / (((4.0 * c4 * x + 3.0 * c3) * x + 2.0 * c2) * x);
+      if (!(next < x)) break;
+      x = next;
+    }
+    vPeak = x * x;
+    return true;
+  }
+
   const double rLo = residual(lo, slope);
   const double rHi = residual(hi, slope);
   if (rLo * rHi > 0.0) return false;
@@ -263,26 +312,7 @@ bool peakVelocity(const Frame& f, double& vPeak) {
     vPeak = rLo == 0.0 ? f.vHigh : f.vMax;
     return true;
   }
-
   double s = lo + (hi - lo) * (-rLo) / (rHi - rLo);
-  if (f.vHigh == 0.0) {
-    const double a2 = std::fmax(f.aLow, f.aHigh) * std::fmax(f.aLow, f.aHigh) / J;
-    const double b2 = std::fmin(f.aLow, f.aHigh) * std::fmin(f.aLow, f.aHigh) / J;
-    const double jerkOnly = std::cbrt(f.dist * f.dist * J / 4.0);  // 2 v sqrt(v / J) = dist
-    if (jerkOnly <= b2) {
-      vPeak = jerkOnly;
-      return true;
-    }
-    // v² (1/a1 + 1/a2) / 2 + v (a1 + a2) / (2 J) = dist
-    const double qa = (1.0 / f.aLow + 1.0 / f.aHigh) / 2.0;
-    const double qb = (f.aLow + f.aHigh) / (2.0 * J);
-    const double both = 2.0 * f.dist / (qb + std::sqrt(qb * qb + 4.0 * qa * f.dist));
-    if (both >= a2) {
-      vPeak = both;
-      return true;
-    }
-    s = std::sqrt(std::fmin(std::fmax(jerkOnly, b2), a2));
-  }
 
   const double tolerance = 1e-12 * std::fmax(1.0, f.dist);
   for (int n = 0; n < traj_plan_common::kMaxHalvings; ++n) {

@@ -295,8 +295,21 @@ bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, Mot
     }
     marks[at] = m;
   }
+  // The sides alone decide which cells live; windows only for those.
   Window cellEnd[kMarks];
-  for (int i = 0; i < count; ++i) cellEnd[i] = windowAt(l, marks[i]);
+  bool anyLive = false;
+  for (int i = 0; i < count; ++i) cellEnd[i] = sidesAt(l, marks[i]);
+  bool live[kMarks] = {};
+  for (int i = 0; i + 1 < count; ++i) {
+    const Window& a = cellEnd[i];
+    const Window& b = cellEnd[i + 1];
+    live[i] = a.spare || b.spare || leastDistance(a, b) <= f.dist;
+    anyLive = anyLive || live[i];
+  }
+  if (!anyLive) return false;
+  for (int i = 0; i < count; ++i) {
+    if ((i > 0 && live[i - 1]) || live[i]) cellEnd[i] = windowAt(l, marks[i]);
+  }
 
   // Windows of the live cells, with room for the ends of the spare
   // stretches and samples between them and their spare neighbours.
@@ -313,7 +326,7 @@ bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, Mot
   for (int i = 0; i + 1 < count; ++i) {
     const Window& a = cellEnd[i];
     const Window& b = cellEnd[i + 1];
-    if (!(a.spare || b.spare || leastDistance(a, b) <= f.dist)) continue;
+    if (!live[i]) continue;
     if (n == 0 || w[n - 1].vc != a.vc) push(a);
     for (int k = 1; k < kSplit - 1; ++k) push(windowAt(l, a.vc + (b.vc - a.vc) * k / (kSplit - 1)));
     push(b);
@@ -354,13 +367,19 @@ bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, Mot
   }
 
   // Shortest first; of equally short ones, the faster cruise (a plan that
-  // stands still at vc = 0 only when nothing else fits).
+  // stands still at vc = 0 only when nothing else fits). Usually the first
+  // choice holds, so they are picked one by one rather than sorted.
   auto fastest = [&w](const Choice& c) { return std::max(w[c.first].vc, c.second < 0 ? 0.0 : w[c.second].vc); };
-  std::sort(choices, choices + chosen, [&](const Choice& x, const Choice& y) {
+  auto before = [&](const Choice& x, const Choice& y) {
     return x.periods < y.periods || (x.periods == y.periods && fastest(x) > fastest(y));
-  });
-  for (int c = 0; c < chosen; ++c) {
-    const Choice& ch = choices[c];
+  };
+  for (int left = chosen; left > 0; --left) {
+    int pick = 0;
+    for (int c = 1; c < left; ++c) {
+      if (before(choices[c], choices[pick])) pick = c;
+    }
+    const Choice ch = choices[pick];
+    choices[pick] = choices[left - 1];
     const double T = ch.periods * P;
     Window hit = w[ch.first];
     if (ch.second >= 0 && !solveBetween(l, w[ch.first], w[ch.second], T, hit)) continue;

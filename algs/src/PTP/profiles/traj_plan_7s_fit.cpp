@@ -275,6 +275,21 @@ bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, Mot
   const double top = f.vMax;
   const double P = f.period;
 
+  // Most often the periods of the time-optimal peak fit between the peak and
+  // the higher boundary velocity: tried first, before the whole search.
+  if (vHint > 0.0 && vHint <= top) {
+    Window near[2] = {windowAt(l, vHint), windowAt(l, std::min(f.vHigh, top))};
+    Choice quick;
+    if (near[0].usable && choiceOf(near, 0, near[1].vc != vHint ? 1 : -1, P, quick) &&
+        quick.periods == traj_plan_common::periodsCovering(near[0].tLo, P)) {
+      Window hit = near[0];
+      if ((quick.second < 0 || solveBetween(l, near[0], near[1], quick.periods * P, hit)) &&
+          build(f, segmentsFor(f, hit, quick.periods * P), out) && keepsLimits(plan, out)) {
+        return true;
+      }
+    }
+  }
+
   double marks[kMarks] = {0.0, top};
   static_assert(kMarks >= 9, "both ends and seven inner marks");
   int count = 2;

@@ -43,6 +43,8 @@ class ZELOR_EXPORT Blending {
   double GetCurveParameter(double ds, double L) const;
   // Speed limit at u from the curve's second derivative under acceleration a.
   double calcVeloLimit(double u, double v, double a) const;
+  // Largest curvature (1/mm) of the curve over u in [0, 1], by a bounded search.
+  double largestCurvature() const;
   // Plans the blend profile from the scales and speeds; the planner's result.
   std::int32_t calcTrajectory();
   // Predicts the next parameter from the history h[4] of the last four for

@@ -162,12 +162,12 @@ bool Blending::planSpeeds(PathInfo& first, PathInfo& second, const double* t1, c
   if (dr1 > 0.0) w = first.velScale * dr1;
   if (dr2 > 0.0) w = w < 0.0 ? second.velScale * dr2 : std::fmin(w, second.velScale * dr2);
 
-  const double c0 = calcVeloLimit(0.0, v, a);
-  const double cMid = calcVeloLimit(0.5, v, a);
-  const double c1 = calcVeloLimit(1.0, v, a);
-  double entry = std::min({v, c0, cMid});
-  double exit = std::min({v, cMid, c1});
-  double middle = std::fmin(v, cMid);
+  // One speed along the whole curve: capped where it bends hardest.
+  const double kMax = largestCurvature();
+  const double cap = kMax > 0.0 ? std::sqrt(a / kMax) : v;
+  double entry = std::fmin(v, cap);
+  double exit = std::fmin(v, cap);
+  double middle = std::fmin(v, cap);
 
   if (lb < 10.0) {
     // Radius of the arc tangent to both directions that passes 0.1 mm from the corner.

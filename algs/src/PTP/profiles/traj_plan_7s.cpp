@@ -2,35 +2,18 @@
 // from the lower boundary velocity to the higher one (a move that slows down
 // is planned backwards and stored reversed), quantised to whole periods by
 // lengthening jerk segments, then refitted so that both boundary velocities
-// and the distance are met exactly.
+// and the distance are met exactly. A refitted plan that breaks a limit is
+// replaced by the shortest whole-period plan that keeps them all; without
+// one the move is refused.
 #include <algorithm>
 #include <cmath>
 
 #include "PTP/profiles/traj_plan_7s.h"
+#include "PTP/profiles/traj_plan_7s_frame.h"
 #include "PTP/profiles/traj_plan_common.h"
+#include "common/kernel/core_interface.h"
 
-namespace {
-
-using traj_plan_common::finiteValue;
-using traj_plan_common::periodsCovering;
-using traj_plan_common::usableLimit;
-
-// Velocity differences below this count as equal: that side has no segments.
-constexpr double kSameVelocity = 1e-5;
-constexpr double kEmptyDistance = 1e-10;
-
-struct Frame {
-  double dist;
-  double vMax;
-  double vLow;   // boundary velocity the frame starts from
-  double vHigh;  // boundary velocity the frame ends at
-  double aLow;   // acceleration limit of the side at vLow
-  double aHigh;  // acceleration limit of the side at vHigh
-  double jerk;
-  double period;
-  double vStart;  // the true start velocity
-  bool reversed;  // the frame runs backwards in time
-};
+namespace traj7s {
 
 Frame frameOf(const TrajPlanData& plan) {
   Frame f{};
@@ -47,35 +30,6 @@ Frame frameOf(const TrajPlanData& plan) {
   return f;
 }
 
-bool usableInputs(const TrajPlanData& plan) {
-  return finiteValue(plan.dist) && finiteValue(plan.vStart) && finiteValue(plan.vEnd) && usableLimit(plan.vMax) &&
-         usableLimit(plan.aMax) && usableLimit(plan.aMaxDec) && usableLimit(plan.jerk) && usableLimit(plan.period);
-}
-
-// Durations and jerks of segments 1..7 (index 0 unused), in frame order.
-struct Segments {
-  double d[8]{};
-  double j[8]{};
-};
-
-// One side of the frame: a change of velocity by two jerk segments of tj with
-// a constant-acceleration segment of ta between them.
-struct Side {
-  double tj;
-  double ta;
-};
-
-Side sideFor(double dv, double a, double jerk) {
-  if (dv < kSameVelocity) return {0.0, 0.0};
-  if (dv < a * a / jerk) return {std::sqrt(dv / jerk), 0.0};
-  return {a / jerk, dv / a - a / jerk};
-}
-
-bool empty(const Side& s) { return s.tj <= 0.0 && s.ta <= 0.0; }
-
-double sideDistance(double v, double vPeak, const Side& s) { return (v + vPeak) * (s.tj + s.ta / 2.0); }
-
-// Boundary states from the true start; false when anything came out non-finite.
 bool build(const Frame& f, const Segments& frameSegs, MotionData& md) {
   Segments seg = frameSegs;
   if (f.reversed) {
@@ -99,38 +53,72 @@ bool build(const Frame& f, const Segments& frameSegs, MotionData& md) {
   return traj_plan_common::allFinite(md);
 }
 
+}  // namespace traj7s
+
+namespace {
+
+using traj_plan_common::finiteValue;
+using traj_plan_common::periodsCovering;
+using traj_plan_common::usableLimit;
+using traj7s::Frame;
+using traj7s::frameOf;
+using traj7s::Segments;
+
+// Velocity differences below this count as equal: that side has no segments.
+constexpr double kSameVelocity = 1e-5;
+constexpr double kEmptyDistance = 1e-10;
+
+bool usableInputs(const TrajPlanData& plan) {
+  return finiteValue(plan.dist) && finiteValue(plan.vStart) && finiteValue(plan.vEnd) && usableLimit(plan.vMax) &&
+         usableLimit(plan.aMax) && usableLimit(plan.aMaxDec) && usableLimit(plan.jerk) && usableLimit(plan.period);
+}
+
+// One side of the frame: a change of velocity by two jerk segments of tj with
+// a constant-acceleration segment of ta between them.
+struct Side {
+  double tj;
+  double ta;
+};
+
+Side sideFor(double dv, double a, double jerk) {
+  if (dv < kSameVelocity) return {0.0, 0.0};
+  if (dv < a * a / jerk) return {std::sqrt(dv / jerk), 0.0};
+  return {a / jerk, dv / a - a / jerk};
+}
+
+bool empty(const Side& s) { return s.tj <= 0.0 && s.ta <= 0.0; }
+
+double sideDistance(double v, double vPeak, const Side& s) { return (v + vPeak) * (s.tj + s.ta / 2.0); }
+
 int commit(TrajPlanData& plan, const MotionData& md) {
   plan.motion = md;
   traj_plan_common::storeSegmentOutputs(plan);
   return 0;
 }
 
-// Builds and stores the plan; -1 with the record untouched when anything
-// came out non-finite.
-int store(TrajPlanData& plan, const Frame& f, const Segments& seg) {
-  MotionData md;
-  if (!build(f, seg, md)) return -1;
-  return commit(plan, md);
-}
-
-// Velocity, acceleration (first three segments against aMax, the rest
-// against aMaxDec) and jerk within the inputs' limits at every boundary.
-bool keepsLimits(const TrajPlanData& plan, const MotionData& md) {
-  constexpr double kSlack = 1.0 + 1e-9;
-  const double vLimit = std::max({plan.vMax, std::fabs(plan.vStart), std::fabs(plan.vEnd)}) * kSlack;
-  for (int k = 0; k < 8; ++k) {
-    const double aLimit = (k <= 3 ? plan.aMax : plan.aMaxDec) * kSlack;
-    if (std::fabs(md.vel[k]) > vLimit || std::fabs(md.acc[k]) > aLimit || std::fabs(md.jerk[k]) > plan.jerk * kSlack) {
-      return false;
-    }
+// Segments whose durations or jerks already break the limits need no build.
+bool plausible(const Frame& f, const Segments& seg) {
+  const double top = f.jerk * (1.0 + 1e-9);
+  for (int k = 1; k <= 7; ++k) {
+    if (!(seg.d[k] >= 0.0) || !(std::fabs(seg.j[k]) <= top)) return false;
   }
   return true;
 }
 
-// Pure transition from vLow to vHigh (segments 1 to 3) followed by a cruise
-// at vHigh of tc, durations already whole periods. When the symmetric shape
-// does not meet the distance, the durations are refitted and the acceleration
-// becomes 0 -> y over segment 1, y -> x over segment 2, x -> 0 over segment 3.
+// Stores the refitted plan when it keeps every limit; otherwise the shortest
+// whole-period plan that does (vHint: a cruise velocity worth trying); otherwise refuses with `refusal` and one log
+// line, the record untouched.
+int storeChecked(TrajPlanData& plan, const Frame& f, const Segments* refit, double vHint, int refusal) {
+  MotionData md;
+  if (refit != nullptr && plausible(f, *refit) && traj7s::build(f, *refit, md) && traj7s::keepsLimits(plan, md)) {
+    return commit(plan, md);
+  }
+  if (traj7s::fitWithinLimits(plan, f, vHint, md)) return commit(plan, md);
+  KernelLog("TrajPlan7S no plan within limits dist:%1.3lf vStart:%1.3lf vEnd:%1.3lf vMax:%1.3lf\r\n", plan.dist,
+            plan.vStart, plan.vEnd, plan.vMax);
+  return refusal;
+}
+
 Segments fitTransition(const Frame& f, double tj, double ta, double tc) {
   const double P = f.period;
   const double vSum = f.vLow + f.vHigh;
@@ -219,31 +207,6 @@ Segments twoSided(const Frame& f, Side s1, double tc, Side s2) {
   return refitCruise(f, s1, tc, s2);
 }
 
-// A cruise at vc between a side from vLow and a side to vHigh, each side
-// jerk-limited at its acceleration limit (no equal-velocity threshold, so the
-// duration changes smoothly with vc).
-struct CruiseShape {
-  Side s1;
-  Side s2;
-  double tc;
-  double duration;
-};
-
-Side exactSide(double dv, double a, double jerk) {
-  if (dv <= 0.0) return {0.0, 0.0};
-  if (dv < a * a / jerk) return {std::sqrt(dv / jerk), 0.0};
-  return {a / jerk, dv / a - a / jerk};
-}
-
-CruiseShape shapeAt(const Frame& f, double vc) {
-  CruiseShape c{};
-  c.s1 = exactSide(std::fabs(vc - f.vLow), f.aLow, f.jerk);
-  c.s2 = exactSide(std::fabs(f.vHigh - vc), f.aHigh, f.jerk);
-  c.tc = (f.dist - sideDistance(f.vLow, vc, c.s1) - sideDistance(f.vHigh, vc, c.s2)) / vc;
-  c.duration = 2.0 * c.s1.tj + c.s1.ta + c.tc + c.s2.ta + 2.0 * c.s2.tj;
-  return c;
-}
-
 // Sides of fixed durations around a cruise of tc: the cruise velocity and
 // the jerks are refitted so that the distance and both velocities are met.
 Segments refitCruise(const Frame& f, const Side& s1, double tc, const Side& s2) {
@@ -268,154 +231,108 @@ Segments refitCruise(const Frame& f, const Side& s1, double tc, const Side& s2) 
   return seg;
 }
 
-// Segments of a cruise shape as they stand: each side at its limits.
-Segments segmentsOf(const Frame& f, double vc, const CruiseShape& c, double tc) {
-  const double p1 = c.s1.tj * c.s1.ta + c.s1.tj * c.s1.tj;
-  const double p2 = c.s2.tj * c.s2.ta + c.s2.tj * c.s2.tj;
-  const double j1 = p1 > 0.0 ? (vc - f.vLow) / p1 : 0.0;
-  const double j2 = p2 > 0.0 ? (vc - f.vHigh) / p2 : 0.0;
-  Segments seg;
-  seg.d[1] = c.s1.tj;
-  seg.d[2] = c.s1.ta;
-  seg.d[3] = c.s1.tj;
-  seg.d[4] = tc;
-  seg.d[5] = c.s2.tj;
-  seg.d[6] = c.s2.ta;
-  seg.d[7] = c.s2.tj;
-  seg.j[1] = j1;
-  seg.j[3] = -j1;
-  seg.j[5] = -j2;
-  seg.j[7] = j2;
-  return seg;
-}
-
-// A move that cruises at vIdeal and ends (or starts and ends) at that speed
-// has no second side to take the time that makes it whole periods; instead
-// the cruise is lowered to the vc at which the move lasts exactly N periods,
-// entering and leaving it within the jerk and acceleration limits. Also the
-// way out for a two-sided plan whose peak is too little above fast boundary
-// velocities to take the added time. False when no such vc leaves a cruise
-// (too short a move at too high a speed).
-bool lowerCruise(const Frame& f, double vIdeal, Segments& out) {
-  const double P = f.period;
-  const CruiseShape ideal = shapeAt(f, vIdeal);
-  const double target = periodsCovering(ideal.duration, P) * P;
-  if (!(ideal.duration < target)) {
-    if (!(ideal.tc >= 0.0)) return false;
-    out = segmentsOf(f, vIdeal, ideal, ideal.tc);
-    return true;
+// Distance of a jerk-limited change from vi up to v (v >= vi) under
+// acceleration limit a, and its slope in v. Continuous with a continuous
+// slope where the acceleration limit is first reached.
+double changeDistance(double vi, double v, double a, double jerk, double& slope) {
+  const double dv = v - vi;
+  if (dv < a * a / jerk) {
+    const double tj = std::sqrt(dv / jerk);
+    slope = tj + (dv > 0.0 ? (vi + v) / (2.0 * jerk * tj) : 0.0);
+    return (vi + v) * tj;
   }
-
-  // Searched over u = sqrt(vIdeal - vc): the side durations grow like u, so
-  // the duration is smooth in u down to the ideal cruise.
-  CruiseShape c{};
-  auto excess = [&](double u, double& g) {
-    const double vc = vIdeal - u * u;
-    if (!(vc > 0.0)) return false;
-    c = shapeAt(f, vc);
-    g = c.duration - target;
-    return true;
-  };
-  double uLo = 0.0;
-  double gLo = ideal.duration - target;
-  double uHi = -1.0;
-  double gHi = 0.0;
-  double u = std::sqrt((target - ideal.duration) * vIdeal / std::fmax(ideal.duration, P));
-  for (int n = 0; n < 64; ++n) {
-    double g = 0.0;
-    if (!excess(u, g)) {
-      u = (uLo + u) / 2.0;  // past standstill: step back
-    } else if (g >= 0.0) {
-      uHi = u;
-      gHi = g;
-      break;
-    } else {
-      uLo = u;
-      gLo = g;
-      u *= 2.0;
-    }
-  }
-  if (uHi < 0.0) return false;
-
-  // Regula falsi (Illinois), falling back to halving when a step leaves the bracket.
-  double uBest = uHi;
-  double gBest = gHi;
-  int lastSide = 0;
-  for (int n = 0; n < 100 && std::fabs(gBest) > 1e-15 * target; ++n) {
-    double um = (uLo * gHi - uHi * gLo) / (gHi - gLo);
-    if (!(um > uLo && um < uHi)) um = (uLo + uHi) / 2.0;
-    if (!(um > uLo && um < uHi)) break;
-    double g = 0.0;
-    if (!excess(um, g)) return false;
-    uBest = um;
-    gBest = g;
-    if (g < 0.0) {
-      uLo = um;
-      gLo = g;
-      if (lastSide < 0) gHi /= 2.0;
-      lastSide = -1;
-    } else {
-      uHi = um;
-      gHi = g;
-      if (lastSide > 0) gLo /= 2.0;
-      lastSide = 1;
-    }
-  }
-  double g = 0.0;
-  excess(uBest, g);
-  const double vc = vIdeal - uBest * uBest;
-  const double sidesTime = 2.0 * c.s1.tj + c.s1.ta + c.s2.ta + 2.0 * c.s2.tj;
-  const double tc = target - sidesTime;
-  if (!(c.tc >= 0.0 && tc >= 0.0)) return false;  // the sides alone overrun the distance
-  // Solved to rounding, the cruise takes the remainder and the sides stay at
-  // their limits; otherwise the cruise velocity is refitted to the distance.
-  out = std::fabs(g) <= 1e-14 * target ? segmentsOf(f, vc, c, tc) : refitCruise(f, c.s1, tc, c.s2);
-  return true;
-}
-
-// Stores the plan of the given segments, unless they break a limit while a
-// lowered cruise (below vCruise) keeps them all: then that one.
-int storeMended(TrajPlanData& plan, const Frame& f, const Segments& seg, double vCruise) {
-  MotionData md;
-  const bool built = build(f, seg, md);
-  if (built && keepsLimits(plan, md)) return commit(plan, md);
-  Segments lowered;
-  MotionData alternative;
-  if (lowerCruise(f, vCruise, lowered) && build(f, lowered, alternative) && keepsLimits(plan, alternative)) {
-    return commit(plan, alternative);
-  }
-  return built ? commit(plan, md) : -1;
+  const double half = dv / (2.0 * a) + a / (2.0 * jerk);
+  slope = half + (vi + v) / (2.0 * a);
+  return (vi + v) * half;
 }
 
 // Peak velocity in [vHigh, vMax] at which both sides together cover the
-// distance. Returns false when the residual does not change sign. Stops on
-// the side of the root where the distance is not short, so that the refit
-// can only lower the peak and the jerk and acceleration limits hold.
+// distance; false when the residual does not change sign. Rest to rest has
+// closed forms while both sides are below or both at their acceleration
+// limits, and Newton on a quartic in between; otherwise safeguarded Newton
+// on s = sqrt(v - vHigh), in which the residual is smooth down to s = 0.
 bool peakVelocity(const Frame& f, double& vPeak) {
-  auto residual = [&f](double v) {
-    return sideDistance(f.vLow, v, sideFor(v - f.vLow, f.aLow, f.jerk)) +
-           sideDistance(f.vHigh, v, sideFor(v - f.vHigh, f.aHigh, f.jerk)) - f.dist;
+  const double J = f.jerk;
+  auto residual = [&](double s, double& slope) {
+    const double v = f.vHigh + s * s;
+    double g1 = 0.0;
+    double g2 = 0.0;
+    const double r = changeDistance(f.vLow, v, f.aLow, J, g1) + changeDistance(f.vHigh, v, f.aHigh, J, g2) - f.dist;
+    double dvds = 2.0 * s;
+    slope = (g1 + g2) * dvds;
+    // At s = 0 a side starting at vHigh has slope sqrt(J)·2vHigh/J in s.
+    if (s == 0.0) slope = 2.0 * f.vHigh / std::sqrt(J) * (f.vLow == f.vHigh ? 2.0 : 1.0);
+    return r;
   };
-  double lo = f.vHigh;
-  double hi = f.vMax;
-  if (residual(lo) * residual(hi) > 0.0) return false;
-  double mid = (lo + hi) / 2.0;
-  for (int n = 0; n < traj_plan_common::kMaxHalvings; ++n) {
-    mid = (lo + hi) / 2.0;
-    if (!(mid > lo && mid < hi)) break;  // the interval stopped shrinking
-    const double r = residual(mid);
-    if (r >= 0.0 && r <= 1e-5) break;
-    if (r > 0.0) {
-      hi = mid;
-    } else {
-      lo = mid;
+  double slope = 0.0;
+  double lo = 0.0;
+  double hi = std::sqrt(std::fmax(0.0, f.vMax - f.vHigh));
+  if (f.vHigh == 0.0) {
+    // From rest to rest: the residual is -dist at 0, and the caller found the
+    // sides to vMax longer than the distance. The regime follows from the
+    // distances at the two knees (where a side first reaches its limit).
+    const double aLo = std::fmin(f.aLow, f.aHigh);
+    const double aHi = std::fmax(f.aLow, f.aHigh);
+    const double kneeLo = aLo * aLo / J;
+    const double kneeHi = aHi * aHi / J;
+    if (f.dist <= 2.0 * kneeLo * aLo / J) {
+      vPeak = std::cbrt(f.dist * f.dist * J / 4.0);  // 2 v sqrt(v / J) = dist
+      return true;
     }
+    if (f.dist >= kneeHi * (kneeHi / (2.0 * aLo) + aLo / (2.0 * J)) + kneeHi * aHi / J) {
+      // v² (1/a1 + 1/a2) / 2 + v (a1 + a2) / (2 J) = dist
+      const double qa = (1.0 / f.aLow + 1.0 / f.aHigh) / 2.0;
+      const double qb = (f.aLow + f.aHigh) / (2.0 * J);
+      vPeak = 2.0 * f.dist / (qb + std::sqrt(qb * qb + 4.0 * qa * f.dist));
+      return true;
+    }
+    // The side with the lower limit reaches it, the other not; in s = sqrt(v)
+    // s⁴ / (2 aLo) + s³ / sqrt(J) + s² aLo / (2 J) = dist, convex and rising,
+    // so Newton from above the root descends onto it.
+    const double c4 = 1.0 / (2.0 * aLo);
+    const double c3 = 1.0 / std::sqrt(J);
+    const double c2 = aLo / (2.0 * J);
+    double x = std::fmin(std::sqrt(kneeHi), std::sqrt(std::sqrt(f.dist / c4)));
+    const double tolerance = 1e-12 * std::fmax(1.0, f.dist);
+    for (int n = 0; n < traj_plan_common::kMaxHalvings; ++n) {
+      const double p = ((c4 * x + c3) * x + c2) * x * x - f.dist;
+      if (p <= tolerance) break;
+      const double next = x - p / (((4.0 * c4 * x + 3.0 * c3) * x + 2.0 * c2) * x);
+      if (!(next < x)) break;
+      x = next;
+    }
+    vPeak = x * x;
+    return true;
   }
-  vPeak = mid;
+
+  const double rLo = residual(lo, slope);
+  const double rHi = residual(hi, slope);
+  if (rLo * rHi > 0.0) return false;
+  if (rLo == 0.0 || rHi == 0.0) {
+    vPeak = rLo == 0.0 ? f.vHigh : f.vMax;
+    return true;
+  }
+  double s = lo + (hi - lo) * (-rLo) / (rHi - rLo);
+
+  const double tolerance = 1e-12 * std::fmax(1.0, f.dist);
+  for (int n = 0; n < traj_plan_common::kMaxHalvings; ++n) {
+    const double r = residual(s, slope);
+    if (std::fabs(r) <= tolerance) break;
+    if (r < 0.0) {
+      lo = s;
+    } else {
+      hi = s;
+    }
+    double next = s - r / slope;
+    if (!(next > lo && next < hi)) next = (lo + hi) / 2.0;
+    if (next == s || hi - lo <= 4e-16 * hi) break;
+    s = next;
+  }
+  vPeak = f.vHigh + s * s;
   return true;
 }
 
-// Step 4 and 6 to 9 of the planner, for a frame with usable inputs.
+// Steps 4 and 6 to 9 of the planner, for a frame with usable inputs.
 int planFrame(TrajPlanData& plan, const Frame& f) {
   const double dv = f.vHigh - f.vLow;
   const double vSum = f.vLow + f.vHigh;
@@ -427,11 +344,13 @@ int planFrame(TrajPlanData& plan, const Frame& f) {
     const double transitionDistance = tjTransition * vSum;
     if (f.dist <= transitionDistance) {
       const double T = periodsCovering(2.0 * f.dist / vSum, f.period) * f.period;
-      return store(plan, f, fitTransition(f, T / 2.0, 0.0, 0.0));
+      const Segments seg = fitTransition(f, T / 2.0, 0.0, 0.0);
+      return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits);
     }
     // Equal velocities have no transition to plan around the band.
     if (dv >= kSameVelocity && f.dist - transitionDistance < 1e-4) {
-      return store(plan, f, oneSided(f, Side{tjTransition, 0.0}, 0.0));
+      const Segments seg = oneSided(f, Side{tjTransition, 0.0}, 0.0);
+      return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits);
     }
   }
 
@@ -445,17 +364,23 @@ int planFrame(TrajPlanData& plan, const Frame& f) {
   if (sides <= f.dist) {
     tc = (f.dist - sides) / f.vMax;
   } else if (!peakVelocity(f, vPeak)) {
-    return -1;
+    // Too short to rise from vLow to vHigh: only a plan that dips below vLow
+    // can do, if any.
+    return storeChecked(plan, f, nullptr, 0.0, -1);
   }
 
   const Side s1 = sideFor(vPeak - f.vLow, f.aLow, f.jerk);
   const Side s2 = sideFor(vPeak - f.vHigh, f.aHigh, f.jerk);
-  if (!empty(s2)) return storeMended(plan, f, twoSided(f, s1, tc, s2), vPeak);
+  if (!empty(s2)) {
+    const Segments seg = twoSided(f, s1, tc, s2);
+    return storeChecked(plan, f, &seg, vPeak, traj7s::kOutsideLimits);
+  }
 
   // The peak is the higher boundary velocity: one transition, then a cruise at vHigh.
   const Side only = sideFor(dv, f.aLow, f.jerk);
   const double cruise = std::max(0.0, (f.dist - sideDistance(f.vLow, f.vHigh, only)) / f.vHigh);
-  return storeMended(plan, f, oneSided(f, only, cruise), f.vHigh);
+  const Segments seg = oneSided(f, only, cruise);
+  return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits);
 }
 
 }  // namespace
@@ -483,11 +408,13 @@ int TrajPlan7SLowLimit(TrajPlanData* plan) {
   const Side s2 = sideFor(std::fabs(f.vHigh - f.vMax), f.aHigh, f.jerk);
   if (empty(s1) && empty(s2)) {
     // vMax and both boundary velocities are one velocity: a cruise.
-    return storeMended(*plan, f, oneSided(f, Side{0.0, 0.0}, f.dist / f.vHigh), f.vMax);
+    const Segments seg = oneSided(f, Side{0.0, 0.0}, f.dist / f.vHigh);
+    return storeChecked(*plan, f, &seg, f.vMax, traj7s::kOutsideLimits);
   }
   const double tc =
       std::max(0.0, (f.dist - sideDistance(f.vLow, f.vMax, s1) - sideDistance(f.vHigh, f.vMax, s2)) / f.vMax);
-  return storeMended(*plan, f, twoSided(f, s1, tc, s2), f.vMax);
+  const Segments seg = twoSided(f, s1, tc, s2);
+  return storeChecked(*plan, f, &seg, f.vMax, traj7s::kOutsideLimits);
 }
 
 int TrajPlan7SForcedTransition(TrajPlanData* plan) {
@@ -499,5 +426,7 @@ int TrajPlan7SForcedTransition(TrajPlanData* plan) {
   const double vSum = f.vLow + f.vHigh;
   if (!usableInputs(*plan) || !(vSum > 0.0)) return -1;
   const double T = periodsCovering(2.0 * f.dist / vSum, f.period) * f.period;
-  return store(*plan, f, fitTransition(f, T / 2.0, 0.0, 0.0));
+  MotionData md;
+  if (!traj7s::build(f, fitTransition(f, T / 2.0, 0.0, 0.0), md)) return -1;
+  return commit(*plan, md);
 }

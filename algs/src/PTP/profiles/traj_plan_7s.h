@@ -6,12 +6,19 @@
 // jerk down, constant deceleration, jerk up, from vStart to vEnd over dist,
 // lasting a whole number of periods. The plan lives in the record's motion.
 
-// Plans from dist, vMax, aMax, aMaxDec, jerk, vStart, vEnd and period. Returns 0,
-// or -1 (record untouched) when no peak velocity fits or an input is unusable
-// (non-finite, or a non-positive limit or period).
+// Plans from dist, vMax, aMax, aMaxDec, jerk, vStart, vEnd and period. Returns 0
+// with a plan of whole periods that ends at dist and vEnd and keeps, at every
+// instant, |jerk| <= jerk, |acceleration| <= aMax over segments 1 to 3 and
+// aMaxDec over 5 to 7, 0 <= velocity, velocity <= vMax over the cruise and
+// <= max(vMax, the side's boundary velocity) over a side. Otherwise the record
+// is untouched and the result is -1 when an input is unusable (non-finite, or
+// a non-positive limit or period) or the move is too short to rise from the
+// lower boundary velocity to the higher one and no plan dips below it, -2
+// when no plan of whole periods keeps the limits; both refusals of a
+// plannable input write one log line.
 int TrajPlan7S(TrajPlanData* plan);
-// Variant for a vMax below the larger boundary velocity: cruises at vMax. Same
-// outputs and refusals as TrajPlan7S.
+// Variant for a vMax below the larger boundary velocity: cruises at vMax where
+// that keeps the limits. Same outputs and refusals as TrajPlan7S.
 int TrajPlan7SLowLimit(TrajPlanData* plan);
 // The profile dispatch's last resort: the pure velocity transition from vStart
 // to vEnd over dist (whole periods, jerk as physics demands). -1, record

@@ -12,16 +12,13 @@
 
 namespace {
 
-// Callers do not test the plan's result, so a seven-segment plan that could
-// not be made must not leave the record's old plan behind: a re-plan from
-// the running speed would replay the old distance from the present position.
-// Nor may a plan reverse the arm (the low-limit refit on a short distance
-// gives a cruise speed at or below 0). Such moves become the pure velocity
-// transition, exceeding the limits as physics demands; without a usable
-// transition, no motion.
+// A seven-segment plan that could not be made within the limits must not
+// leave the record's old plan behind: a re-plan from the running speed would
+// replay the old distance from the present position. Such moves become the
+// pure velocity transition, exceeding the limits as physics demands; without
+// a usable transition, no motion. Either way the result is -1.
 int planSevenSegment(TrajPlanData* plan) {
-  const int rc = TrajPlan7S(plan);
-  if (rc == 0 && (plan->dist <= 1e-10 || plan->motion.vel[3] > 0.0)) return 0;
+  if (TrajPlan7S(plan) == 0) return 0;
   if (TrajPlan7SForcedTransition(plan) == 0) {
     KernelLog("TrajPlan fallback: velocity transition %1.3lf -> %1.3lf over %1.3lf in %1.3lf s\r\n", plan->vStart,
               plan->vEnd, plan->dist, plan->tTotal);

@@ -5,6 +5,7 @@
 
 #include "PTP/teach/jog_command.h"
 #include "PTP/profiles/traj_plan.h"
+#include "PTP/profiles/traj_plan_7s.h"
 #include "common/kernel/alarms.h"
 #include "common/kernel/core_interface.h"
 #include "common/kernel/kernel_state.h"
@@ -23,6 +24,12 @@ constexpr unsigned kAlarmInchJointLimit = 30;
 constexpr unsigned kAlarmInchSoftLimit = 18;
 constexpr unsigned kAlarmInchSingular = 32;
 constexpr unsigned kAlarmInchOutOfReach = 33;
+// The alarm of a jog speed that cannot move the arm.
+constexpr unsigned kAlarmJogParams = 26;
+
+// The dispatch plans the profile types 0 to 2; any other is taken as the
+// default seven-segment profile.
+bool dispatchPlans() { return gAccType >= 0 && gAccType <= 2; }
 
 double jointOf(const JointTheta& joints, int axis) { return (&joints.j1)[axis]; }
 
@@ -73,7 +80,14 @@ void InchTeach::PlanStep(double dist, float velocity, float acceleration) {
   plan.vStart = 0.0;
   plan.vEnd = 0.0;
   plan.period = gPeriodTime;
-  TrajPlan(&plan);
+  const int result = dispatchPlans() ? TrajPlan(&plan) : TrajPlan7S(&plan);
+  // A step that was not planned would be output whole in one cycle.
+  if (result != 0 || !(plan.tTotal > 0.0) || !std::isfinite(plan.tTotal)) {
+    KernelLog("inch plan error:%d dist:%1.3f tTotal:%1.3f\r\n", result, dist, plan.tTotal);
+    Reset();
+    AlarmSysSetBit(kAlarmJogParams, true);
+    return;
+  }
   plan.noMotion = 0;
   cycleCount = 0;
 }
@@ -86,7 +100,7 @@ double InchTeach::Advance() {
     Reset();
     return s;
   }
-  return JointCalc(&plan, t);
+  return dispatchPlans() ? JointCalc(&plan, t) : JointCalc7S(&plan, t);
 }
 
 void InchJoint::PreDeal() {

@@ -14,6 +14,14 @@ namespace {
 constexpr std::uint32_t kRefused = 1;
 
 float clampTo(float value, float low, float high) { return std::clamp(value, low, high); }
+
+// A stored ratio as the byte a read replies: clamped into 0..255 first (a
+// NaN reads 0), since converting a float outside the byte's range is undefined.
+std::uint8_t ratioByte(float ratio) {
+  if (!(ratio > 0.0f)) return 0;
+  if (ratio >= 255.0f) return 255;
+  return static_cast<std::uint8_t>(ratio);
+}
 float atLeastOne(float value) { return std::max(value, 1.0f); }
 
 enum class Access { kRead, kRefused, kTaken };
@@ -83,7 +91,7 @@ std::uint32_t OnTransition(tagSysParams* sysParams, std::uint8_t rw, std::uint8_
 std::uint32_t OnSpeedFactorParams(tagSysParams* sysParams, std::uint8_t rw, std::uint8_t* params, std::uint32_t& len,
                                   bool) {
   if (rw == 0) {
-    params[0] = static_cast<std::uint8_t>(sysParams->speedFactorRatio);
+    params[0] = ratioByte(sysParams->speedFactorRatio);
     len = 1;
     CMD_LOG("Command %s executed(read) ... sysParams->speedFactorRatio: %f \r\n", __func__,
             static_cast<double>(sysParams->speedFactorRatio));

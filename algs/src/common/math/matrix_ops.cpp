@@ -100,6 +100,9 @@ int lu_inv(double* A, int n, double* Ainv) {
 
 void MatrixInv(int m, int n, double* A, double* Ainv) {
   if (!validDim(m) || !validDim(n)) return;
+  for (int i = 0; i < m * n; ++i) {
+    if (!std::isfinite(A[i])) return;  // the decomposition refuses it too
+  }
   constexpr int kCells = kMatrixMaxDim * kMatrixMaxDim;
   double s[kCells];
   double u[kCells];

@@ -32,7 +32,7 @@ int lu_inv(double* A, int n, double* Ainv);
 // non-increasing), u receives U (m x m), v receives Vᵀ (n x n), and w1, w2
 // receive copies of u and v (they may be u and v themselves). Stops quietly
 // after 60 sweeps without progress on one value. Nothing is touched for sizes
-// outside 1..7.
+// outside 1..7 or when a value of a is not finite.
 void svd(int m, int n, double* a, double* u, double* v, double* w1, double* w2);
 
 // Plane rotation of the pair fg = (f, g): cs = (c, s) with c·f + s·g = r and
@@ -44,5 +44,6 @@ void sssfb(double* fg, double* cs);
 void pppfb(double* a, double* e, double* s, double* v, int m, int n);
 
 // Ainv (n x m) = Moore-Penrose pseudo-inverse of A (m x n), with singular
-// values of 1e-8 or less taken as zero. Untouched for sizes outside 1..7.
+// values of 1e-8 or less taken as zero. Untouched for sizes outside 1..7 or
+// when a value of A is not finite.
 void MatrixInv(int m, int n, double* A, double* Ainv);

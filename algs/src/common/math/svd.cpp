@@ -93,6 +93,10 @@ void pppfb(double* a, double* e, double* s, double* v, int m, int n) {
 
 void svd(int m, int n, double* a, double* u, double* v, double* w1, double* w2) {
   if (!validDim(m) || !validDim(n)) return;
+  // A value that is not finite would spread NaN through every output.
+  for (int i = 0; i < m * n; ++i) {
+    if (!std::isfinite(a[i])) return;
+  }
   const View A{a, n};
   const View U{u, m};
   const View V{v, n};

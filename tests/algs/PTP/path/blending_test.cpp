@@ -46,8 +46,8 @@ PathInfo line(std::initializer_list<double> start, std::initializer_list<double>
 }
 
 PathInfo arc(std::initializer_list<double> start, std::initializer_list<double> middle,
-             std::initializer_list<double> end) {
-  MotionCmd cmd = moveCmd(kPathArc, start, end);
+             std::initializer_list<double> end, double linearVel = 200.0, double linearAcc = 2000.0) {
+  MotionCmd cmd = moveCmd(kPathArc, start, end, linearVel, 180.0, linearAcc);
   std::copy(middle.begin(), middle.end(), cmd.middle);
   PathInfo p;
   std::memset(&p, 0, sizeof p);
@@ -147,6 +147,60 @@ TEST_F(Blend, RightAngleBetweenTwoLines) {
     const double step = std::hypot(points[k][0] - previous[0], points[k][1] - previous[1]);
     EXPECT_NEAR(step, speed * kT, 0.01 * speed * kT) << "period " << k + 1;
     std::copy(points[k].begin(), points[k].begin() + 3, previous);
+  }
+}
+
+// The commanded Cartesian acceleration of a blend, measured from its
+// per-period set points by second differences, stays within the limit on
+// corners where the curve bends hardest between its ends and its middle
+// (1000 mm/s, blend distance 10 mm, limit 5000 mm/s²).
+TEST_F(Blend, PeakAccelerationFromTheSetPointsStaysWithinTheLimit) {
+  constexpr double kV = 1000.0;
+  constexpr double kA = 5000.0;
+  const double c30 = std::cos(kPi / 6);
+  const double s30 = std::sin(kPi / 6);
+  const double h = std::sqrt(0.5);
+  struct Corner {
+    const char* name;
+    PathInfo first;
+    PathInfo second;
+    std::uint8_t ecp = 0;  // 1: short arcs keep their straight rest (no whole-rest blending)
+  };
+  const Corner corners[] = {
+      {"lines turning 30 deg", line({0, 0, 0, 0}, {100, 0, 0, 0}, kV, 180, kA),
+       line({100, 0, 0, 0}, {100 + 100 * c30, 100 * s30, 0, 0}, kV, 180, kA)},
+      {"lines turning 90 deg", line({0, 0, 0, 0}, {100, 0, 0, 0}, kV, 180, kA),
+       line({100, 0, 0, 0}, {100, 100, 0, 0}, kV, 180, kA)},
+      {"line into a tangent R5 arc", line({0, 0, 0, 0}, {100, 0, 0, 0}, kV, 180, kA),
+       arc({100, 0, 0, 0}, {105, 5, 0, 0}, {100, 10, 0, 0}, kV, kA)},
+      {"line into an R5 arc at 90 deg", line({0, 0, 0, 0}, {100, 0, 0, 0}, kV, 180, kA),
+       arc({100, 0, 0, 0}, {105, 5, 0, 0}, {110, 0, 0, 0}, kV, kA)},
+      {"R1 arcs meeting at 90 deg", arc({1, -1, 0, 0}, {0, 0, 0, 0}, {2, 0, 0, 0}, kV, kA),
+       arc({2, 0, 0, 0}, {2 + h, h - 1, 0, 0}, {3, -1, 0, 0}, kV, kA), 1},
+      {"lines turning 30 deg in z", line({0, 0, 0, 0}, {0, 0, 100, 0}, kV, 180, kA),
+       line({0, 0, 100, 0}, {100 * s30, 0, 100 + 100 * c30, 0}, kV, 180, kA)},
+  };
+  for (const Corner& c : corners) {
+    PathInfo first = c.first;
+    PathInfo second = c.second;
+    Blending b;
+    gInputECP = c.ecp;
+    b.getBlendingSeg(first, second, 10.0, 0.0);
+    ASSERT_GT(b.getAllTime(), 0.0) << c.name << ": the corner is blended";
+    std::vector<std::array<double, 6>> points(1);
+    b.calcPos(0.0, points[0].data());
+    const auto run = runPeriods(b);
+    points.insert(points.end(), run.begin(), run.end());
+    ASSERT_GE(points.size(), 3u) << c.name;
+    double peak = 0.0;
+    for (size_t k = 1; k + 1 < points.size(); ++k) {
+      double acc[3];
+      for (int i = 0; i < 3; ++i) acc[i] = (points[k + 1][i] - 2 * points[k][i] + points[k - 1][i]) / (kT * kT);
+      peak = std::max(peak, std::sqrt(acc[0] * acc[0] + acc[1] * acc[1] + acc[2] * acc[2]));
+    }
+    EXPECT_LE(peak, kA) << c.name << " at " << first.endSpeed << " mm/s over " << b.getPathLen() << " mm";
+    // Blends shorter than 10 mm round the corner far more slowly.
+    if (b.getPathLen() >= 10.0) EXPECT_GT(peak, 0.5 * kA) << c.name << ": the cap is not far below the limit";
   }
 }
 

@@ -115,15 +115,20 @@ TEST(TrajPlan5S, UnusableInputsLeaveTheRecord) {
   EXPECT_TRUE(sameRecord(p, before));
 }
 
-// Inverting a record with a non-finite jerk returns rather than looping.
+// Inverting a record with a non-finite or zero jerk returns rather than
+// looping, with a time inside the plan.
 TEST(TrajPlan5S, InversionOfAnUnusableRecordEnds) {
   TrajPlanData p = fiveS(100, 50, 1000);
   TrajPlan5S(&p);
-  p.jerk = kNaN;
-  (void)TimeCalc5S(&p, 50.0);
-  p.jerk = 0.0;
-  (void)TimeCalc5S(&p, 50.0);
-  SUCCEED();
+  for (double jerk : {kNaN, 0.0, static_cast<double>(INFINITY)}) {
+    p.jerk = jerk;
+    for (double s : {5.0, 50.0, 95.0}) {
+      const double t = TimeCalc5S(&p, s);
+      EXPECT_TRUE(std::isfinite(t)) << "jerk " << jerk << " s " << s;
+      EXPECT_GE(t, 0.0) << "jerk " << jerk << " s " << s;
+      EXPECT_LE(t, p.tTotal) << "jerk " << jerk << " s " << s;
+    }
+  }
 }
 
 class VariableSpeedFiveS : public KernelLogCapture {};

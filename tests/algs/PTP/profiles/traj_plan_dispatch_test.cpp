@@ -163,6 +163,19 @@ TEST_F(TrajPlanDispatch, SevenSegmentCalledDirectlyLogsNothing) {
   EXPECT_TRUE(lines().empty());
 }
 
+// A move that no plan within the limits can make is refused with one line.
+TEST_F(TrajPlanDispatch, SevenSegmentRefusalLogsOneLine) {
+  const TrajPlanData cases[] = {planInputs(1.0, 100, 1000, 1000, 5000, 0, 100),  // too short to reach 100
+                                planInputs(50, 100, 50, 50, 500, 100, 0)};       // too short to stop
+  for (const TrajPlanData& in : cases) {
+    TrajPlanData p = in;
+    lines().clear();
+    EXPECT_NE(TrajPlan7S(&p), 0);
+    ASSERT_EQ(lines().size(), 1u);
+    EXPECT_EQ(linesStartingWith("TrajPlan7S no plan within limits").size(), 1u) << lines().front();
+  }
+}
+
 // The re-plan from the running speed that TrajPlan7S cannot make (-1) must not
 // leave the old plan to be replayed: the dispatch plans the pure transition.
 TEST_F(TrajPlanDispatch, ImpossibleStopBecomesTheVelocityTransition) {

@@ -145,6 +145,52 @@ TEST_F(Inching, ZeroStepOrZeroSpeedMovesNothing) {
   EXPECT_EQ(gRobotAxisMove.nextPos[0], kMeasured.j1);
 }
 
+// A step whose profile cannot be planned must not be output whole in one
+// cycle (nor run for ever): it ends at once with the jog-speed alarm and the
+// arm stays, whatever the profile type.
+TEST_F(Inching, AStepThatCannotBePlannedRaisesTheSpeedAlarm) {
+  const std::int32_t savedType = gAccType;
+  gSysParams.jogJointParams.velocity[0] = INFINITY;  // passes the speed check, plans nothing
+  for (std::int32_t type : {0, 1, 2, 5}) {
+    gAccType = type;
+    std::memset(gAlarmSysState, 0, sizeof gAlarmSysState);
+    press(0);
+    gInchJoint.Inch();
+    press(1);
+    EXPECT_EQ(runStep(gInchJoint), 0) << type;
+    EXPECT_TRUE(AlarmIsSet(26)) << type;
+    EXPECT_EQ(gRobotAxisMove.nextPos[0], kMeasured.j1) << type;
+  }
+  gAccType = savedType;
+}
+
+// A profile type the dispatch does not plan is planned as the default
+// seven-segment profile: the step still takes many cycles and lands on it.
+TEST_F(Inching, AnUnknownProfileTypeStepsWithTheDefaultProfile) {
+  const std::int32_t savedType = gAccType;
+  for (std::int32_t type : {3, -1}) {
+    gAccType = type;
+    setMeasured(kMeasured);
+    std::memcpy(gRobotAxisMove.nextPos, &kMeasured, sizeof kMeasured);
+    press(0);
+    gInchJoint.Inch();
+    press(1);
+    double previous = kMeasured.j1;
+    gInchJoint.Inch();
+    int cycles = 0;
+    while (!gInchJoint.IsIdle() && cycles < kCycleBound) {
+      gInchJoint.Inch();
+      ++cycles;
+      EXPECT_LE(gRobotAxisMove.nextPos[0] - previous, 0.2) << "type " << type << " cycle " << cycles;
+      previous = gRobotAxisMove.nextPos[0];
+    }
+    EXPECT_GT(cycles, 10) << type;
+    EXPECT_EQ(gRobotAxisMove.nextPos[0], kMeasured.j1 + 2.0) << type;
+    EXPECT_FALSE(AlarmIsSet(26)) << type;
+  }
+  gAccType = savedType;
+}
+
 TEST_F(Inching, CoordinateStepFollowsTheLineAndLandsOnIt) {
   setMeasured({0.0, 90.0, 50.0, 0.0});
   WCSPosition start;

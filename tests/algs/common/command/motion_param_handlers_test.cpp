@@ -186,6 +186,22 @@ TEST_F(MotionParams, SpeedRatioOutsideOneToHundredOrUnchangedTouchesNothing) {
   EXPECT_EQ(enqueued(), 1u) << "the speed ratio never takes a place in the queue";
 }
 
+// A stored ratio outside the byte's range reads clamped into 0..255.
+TEST_F(MotionParams, SpeedRatioReadIsClampedIntoAByte) {
+  struct Case {
+    float stored;
+    std::uint8_t read;
+  };
+  const Case cases[] = {{37.9f, 37},   {255.0f, 255}, {256.0f, 255}, {1e9f, 255},
+                        {INFINITY, 255}, {-5.0f, 0},  {-INFINITY, 0}, {NAN, 0}};
+  for (const Case& c : cases) {
+    gSysParams.speedFactorRatio = c.stored;
+    const Packet read = exchange([](PluginBase& pb) { return pb.alloc_GetSpeedFactorParams(); });
+    ASSERT_EQ(read.length, 3) << c.stored;
+    EXPECT_EQ(read.params[0], c.read) << c.stored;
+  }
+}
+
 TEST_F(MotionParams, ArmOrientationTransitionControlTypeAndManualSpeed) {
   exchange([](PluginBase& c) { return c.alloc_SetArmOrientation(1, 1); });
   const Packet ignored = exchange([](PluginBase& c) { return c.alloc_SetArmOrientation(2, 1); });

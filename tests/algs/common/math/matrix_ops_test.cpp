@@ -263,11 +263,18 @@ TEST(MatrixOps, SvdOfZeroAndOfNaNEnds) {
   EXPECT_EQ(zero, Matrix(12, 0.0));
   EXPECT_LT(maxDiff(multiply(transpose(u, 3, 3), u, 3, 3, 3), identity(3)), 1e-15);
 
-  // A NaN cannot converge; the sweep budget still ends the routine.
+  // A NaN cannot converge; the sweep budget still ends the routine, and each
+  // output holds finite values or is left as it was.
   Matrix bad = {1, 2, std::numeric_limits<double>::quiet_NaN(), 4};
-  Matrix u2(4), vt2(4);
+  Matrix u2(4, kSentinel), vt2(4, kSentinel);
   svd(2, 2, bad.data(), u2.data(), vt2.data(), u2.data(), vt2.data());
-  SUCCEED();
+  for (const Matrix* out : {&u2, &vt2}) {
+    const bool finite = std::all_of(out->begin(), out->end(), [](double x) { return std::isfinite(x); });
+    EXPECT_TRUE(finite || *out == Matrix(4, kSentinel)) << show(*out, 2);
+  }
+  Matrix inv(4, kSentinel);
+  MatrixInv(2, 2, bad.data(), inv.data());
+  EXPECT_EQ(inv, Matrix(4, kSentinel)) << show(inv, 2);
 }
 
 TEST(MatrixOps, SvdAndPseudoInverseLeaveOutputsAloneForBadSizes) {

@@ -270,15 +270,18 @@ static_assert(sizeof(tagPTPWithLCmd) == 21);
 // One output switched along a point-to-point move (id 88); the bytes not
 // named are carried unchanged into the queued move.
 struct tagParallelOutputCmd {
-  std::uint8_t reserved0;
-  std::uint8_t ratio;  // where along the move
-  std::uint8_t reserved1[14];
-  std::uint16_t address;  // output number
+  std::uint8_t type;   // 0: place by ratio, 1: by distance, other: the start of the move
+  std::uint8_t ratio;  // where along the move, percent
+  std::uint8_t reserved1[6];
+  double distance;  // mm along the path; negative counts back from its end
+  std::uint16_t address;  // output number, 1-based
   std::uint8_t level;
   std::uint8_t reserved2[5];
 };
 static_assert(sizeof(tagParallelOutputCmd) == 24);
+static_assert(offsetof(tagParallelOutputCmd, type) == 0);
 static_assert(offsetof(tagParallelOutputCmd, ratio) == 1);
+static_assert(offsetof(tagParallelOutputCmd, distance) == 8);
 static_assert(offsetof(tagParallelOutputCmd, address) == 16);
 static_assert(offsetof(tagParallelOutputCmd, level) == 18);
 

@@ -2,6 +2,7 @@
 
 std::int32_t gAccType = 0;
 double gPeriodTime = 0.004;
+double gMinAccT1 = 0.08;
 std::int32_t elapsed[kStageStampCount] = {};
 double gScaraMechPara[5] = {};
 double gSoftLimitPara[9] = {};
@@ -21,3 +22,10 @@ std::uint8_t gDynamicOptimal = 0;
 std::uint8_t gTorqueFeedforward = 0;
 std::uint8_t gInputECP = 0;
 std::uint8_t gInputShaping = 0;
+
+tagCurrentEncoder gCurrentEncoder[kEncoderChannels] = {};
+stConvPointOffset gConvPointOffset = {};
+std::uint16_t gCnvTimeCompensation = 0;
+Conveyor gConveyor0 = {};
+
+std::uint8_t gPhyDOs[kDigitalImageSize] = {};

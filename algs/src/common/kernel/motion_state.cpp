@@ -26,3 +26,6 @@ std::uint8_t g_single_joint_mode = 0;
 std::uint32_t gPeriodCount = 0;
 std::uint32_t gPeriodCount1 = 0;
 std::uint32_t gSystick = 0;
+
+_stLoadParams gLoad = {};
+_stLoadFullParams gLoadFullParams = {};

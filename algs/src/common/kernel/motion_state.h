@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/protocol/command_records.h"
+
 // Motion state of the four joints and the kernel's activity flags; zero at
 // load unless said.
 
@@ -79,3 +81,8 @@ extern std::uint8_t g_single_joint_mode;
 extern std::uint32_t gPeriodCount;   // cycles into the current stop or move profile
 extern std::uint32_t gPeriodCount1;  // cycles into the blend with the next entry
 extern std::uint32_t gSystick;       // cycles since load
+
+// Load of the move in execution, set by its run phase every cycle: the load
+// record (zeros when the move has no load) and the full-load record.
+extern _stLoadParams gLoad;
+extern _stLoadFullParams gLoadFullParams;

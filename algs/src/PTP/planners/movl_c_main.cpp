@@ -1,0 +1,118 @@
+// The running Cartesian move's set point of one cycle.
+#include "PTP/path/arc_point.h"
+#include "PTP/path/circle_geometry.h"
+#include "PTP/path/input_shaping.h"
+#include "PTP/planners/path_transforms.h"
+#include "PTP/profiles/traj_plan.h"
+#include "common/kernel/core_interface.h"
+#include "common/kernel/kernel_state.h"
+#include "common/kernel/motion_state.h"
+
+namespace {
+
+void linePose(const PreDealData& e, double s, WCSPosition* pose) {
+  const double d = s * e.lineLength;
+  pose->x = e.lineStart.x + d * e.lineDir[0];
+  pose->y = e.lineStart.y + d * e.lineDir[1];
+  pose->z = e.lineStart.z + d * e.lineDir[2];
+  pose->r = e.lineStart.r + s * e.lineDeltaR;
+}
+
+// A planned arc has R >= 1e-5; a record without one stays at its start.
+double arcAngleAt(const PreDealData& e, double s) {
+  return e.arcRadius > 0.0 ? s * e.arcShare / e.arcRadius : 0.0;
+}
+
+// What is left of the arc or circle from s on, and where that was taken.
+void arcProgress(PreDealData* e, double s) {
+  e->arcRemaining = e->arcRadius * e->arcAngle - s * e->arcShare;
+  e->arcRemainingR = e->arcRDir * e->arcRTravel - s * e->arcDeltaR;
+  e->arcTravelled = s;
+}
+
+void arcPose(const PreDealData& e, double s, WCSPosition* pose) {
+  TP_CalcArcPtForScara(e.arcOrigin, e.arcRotation, e.arcCentre, e.arcRadius, arcAngleAt(e, s), s * e.arcDeltaR,
+                       pose);
+}
+
+void circlePose(const PreDealData& e, double s, WCSPosition* pose) {
+  TP_CalcCirclePtForScara(e.arcOrigin, e.arcRotation, e.arcCentre, e.arcRadius, arcAngleAt(e, s),
+                          s * e.arcDeltaR, pose);
+}
+
+void logS2(const WCSPosition& p) { KernelLog("S2:%1.3f,%1.3f,%1.3f\r\n", p.x, p.y, p.z); }
+
+// Profile position of the cycle; marks the move finished when its time is up.
+double progressAt(double t, TrajPlanData* profile, double period) {
+  const double total = profile->tTotal;
+  if (gUsingTrueMotion) {
+    if (t < total - 0.5 * period) return JointCalc(profile, t);
+    profile->noMotion = 1;
+    return profile->dist;
+  }
+  // The shaper's delay keeps the move running after its profile has ended.
+  if (t >= total + strLocalVar[0].delay2 * period) profile->noMotion = 1;
+  return t < total ? JointCalc(profile, t) : profile->dist;
+}
+
+}  // namespace
+
+void MOVLCMain(double t, PreDealData* cur, PreDealData* /*next*/, WCSPosition* pose) {
+  TrajPlanData* profile = &cur->trajPlan;
+  const double period = gPeriodTime;
+  const double sPrev = JointCalc(profile, t - period);
+  const double s = progressAt(t, profile, period);
+
+  const bool shaping = gInputShaping != 0;
+  if (shaping && !strLocalVar[0].endFlag) {
+    strLocalVar[0].endFlag = 1;
+    vInitHistoryData(0, s);
+  }
+  if (gPeriodCount == 1) vInitHistoryData(0, s);
+  double sf = s;
+  if (shaping) vCalcInputShaping(0, s, &sf);
+
+  profile->sPrev = sPrev;
+  profile->vCurrent = (s - sPrev) / period;
+  cur->pathParam = s;
+  cur->pathSpeed = profile->vCurrent;
+
+  if (profile->noMotion) {
+    *pose = cur->targetPose;
+    return;
+  }
+  switch (cur->motionType) {
+    case 2:
+    case 5:  // a line to a joint target is a line too
+    case 7:
+      linePose(*cur, s, pose);
+      if (shaping) {
+        logS2(*pose);
+        linePose(*cur, sf, pose);
+      }
+      return;
+    case 10:
+      arcProgress(cur, s);
+      arcPose(*cur, s, pose);
+      if (shaping) {
+        logS2(*pose);
+        arcProgress(cur, sf);
+        arcPose(*cur, sf, pose);
+      }
+      return;
+    case 11:
+      arcProgress(cur, s);
+      circlePose(*cur, s, pose);
+      if (shaping) {
+        logS2(*pose);
+        KernelLog("circle arcCenter:%1.3f,%1.3f,%1.3f\r\n", cur->arcCentre.x, cur->arcCentre.y, cur->arcCentre.z);
+        KernelLog("circle arcRadius:%1.3f,arclen:%1.3f,rotAngLeft:%1.3f\r\n", cur->arcRadius, cur->arcRemaining,
+                  cur->arcRemainingR);
+        arcProgress(cur, sf);
+        circlePose(*cur, sf, pose);
+      }
+      return;
+    default:
+      return;
+  }
+}

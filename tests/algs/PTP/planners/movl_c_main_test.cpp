@@ -229,8 +229,15 @@ TEST_F(MovlcMain, ShapedProgressGivesThePoseAndTheArcRemainderWithOneS2LinePerCy
       ASSERT_EQ(lines().size(), e.motionType == 11 ? 3u : 1u) << what;
       EXPECT_EQ(lines()[0], s2) << what << ": S2 carries the unshaped point";
       if (e.motionType == 11) {
-        EXPECT_EQ(lines()[1].rfind("circle arcCenter:", 0), 0u) << what;
-        EXPECT_EQ(lines()[2].rfind("circle arcRadius:", 0), 0u) << what;
+        char centre[128];
+        char rest[128];
+        std::snprintf(centre, sizeof centre, "circle arcCenter:%1.3f,%1.3f,%1.3f\r\n", e.arcCentre.x, e.arcCentre.y,
+                      e.arcCentre.z);
+        // Radius and what was left at the unshaped s.
+        std::snprintf(rest, sizeof rest, "circle arcRadius:%1.3f,arclen:%1.3f,rotAngLeft:%1.3f\r\n", e.arcRadius,
+                      e.arcRadius * e.arcAngle - s * e.arcShare, e.arcRDir * e.arcRTravel - s * e.arcDeltaR);
+        EXPECT_EQ(lines()[1], centre) << what;
+        EXPECT_EQ(lines()[2], rest) << what;
       }
       if (isCurve(e)) {
         EXPECT_EQ(e.arcTravelled, sf) << what;

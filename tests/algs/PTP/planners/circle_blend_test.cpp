@@ -27,6 +27,7 @@ struct NextKind {
   std::uint32_t motionType;
   bool blends;
 };
+void PrintTo(const NextKind& row, std::ostream* os) { *os << "type " << row.motionType; }
 
 class CircleBlendPartners : public CircleMoves, public ::testing::WithParamInterface<NextKind> {};
 
@@ -109,6 +110,7 @@ struct LineAfter {
   const char* name;
   float x, y;
 };
+void PrintTo(const LineAfter& row, std::ostream* os) { *os << row.name; }
 
 class CircleIntoLine : public CircleMoves, public ::testing::WithParamInterface<LineAfter> {};
 

@@ -2,9 +2,9 @@
 #include "PTP/path/arc_point.h"
 #include "PTP/path/circle_geometry.h"
 #include "PTP/path/input_shaping.h"
+#include "PTP/planners/fixed3_log.h"
 #include "PTP/planners/path_transforms.h"
 #include "PTP/profiles/traj_plan.h"
-#include "common/kernel/core_interface.h"
 #include "common/kernel/kernel_state.h"
 #include "common/kernel/motion_state.h"
 
@@ -40,7 +40,23 @@ void circlePose(const PreDealData& e, double s, WCSPosition* pose) {
                           s * e.arcDeltaR, pose);
 }
 
-void logS2(const WCSPosition& p) { KernelLog("S2:%1.3f,%1.3f,%1.3f\r\n", p.x, p.y, p.z); }
+// "S2:%1.3f,%1.3f,%1.3f\r\n" with x, y, z.
+void logS2(const WCSPosition& p) {
+  static const char* const kLabels[3] = {"S2:", ",", ","};
+  const double v[3] = {p.x, p.y, p.z};
+  LogFixed3(kLabels, v, 3);
+}
+
+// "circle arcCenter:%1.3f,%1.3f,%1.3f\r\n" and
+// "circle arcRadius:%1.3f,arclen:%1.3f,rotAngLeft:%1.3f\r\n".
+void logCircle(const PreDealData& e) {
+  static const char* const kCentre[3] = {"circle arcCenter:", ",", ","};
+  static const char* const kRest[3] = {"circle arcRadius:", ",arclen:", ",rotAngLeft:"};
+  const double centre[3] = {e.arcCentre.x, e.arcCentre.y, e.arcCentre.z};
+  const double rest[3] = {e.arcRadius, e.arcRemaining, e.arcRemainingR};
+  LogFixed3(kCentre, centre, 3);
+  LogFixed3(kRest, rest, 3);
+}
 
 // Profile position of the cycle; marks the move finished when its time is up.
 double progressAt(double t, TrajPlanData* profile, double period) {
@@ -105,9 +121,7 @@ void MOVLCMain(double t, PreDealData* cur, PreDealData* /*next*/, WCSPosition* p
       circlePose(*cur, s, pose);
       if (shaping) {
         logS2(*pose);
-        KernelLog("circle arcCenter:%1.3f,%1.3f,%1.3f\r\n", cur->arcCentre.x, cur->arcCentre.y, cur->arcCentre.z);
-        KernelLog("circle arcRadius:%1.3f,arclen:%1.3f,rotAngLeft:%1.3f\r\n", cur->arcRadius, cur->arcRemaining,
-                  cur->arcRemainingR);
+        logCircle(*cur);
         arcProgress(cur, sf);
         circlePose(*cur, sf, pose);
       }

@@ -268,9 +268,32 @@ double leastDistance(const Window& a, const Window& b) {
   return std::min(a.m1, b.m1) * a.rate[kSide1] + std::min(a.m2, b.m2) * a.rate[kSide2];
 }
 
+// No plan covers less distance than this. With the larger acceleration
+// limit on both sides a side only gets shorter, and the shortest change is
+// concave in its velocity change. A cruise velocity between the boundary
+// velocities passes every velocity between them with an acceleration no
+// larger than the fastest plain change between them has at that velocity,
+// so it covers at least that change's distance; above vHigh it covers more.
+// Below vLow the sides' distance is a sum of concave functions of the dip,
+// least at an end: no dip, or a dip to rest.
+double leastPlanDistance(const Frame& f) {
+  const double a = std::max(f.aLow, f.aHigh);
+  const double invJerk = 1.0 / f.jerk;
+  const double knee = a * a * invJerk;
+  const double jerkTime = a * invJerk;
+  const double invA = 1.0 / a;
+  const double direct = shortest(f.vHigh - f.vLow, knee, invA, jerkTime, invJerk) * (f.vLow + f.vHigh) * 0.5;
+  const double viaRest = (shortest(f.vLow, knee, invA, jerkTime, invJerk) * f.vLow +
+                          shortest(f.vHigh, knee, invA, jerkTime, invJerk) * f.vHigh) *
+                         0.5;
+  return std::min(direct, viaRest);
+}
+
 }  // namespace
 
 bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, MotionData& out) {
+  // Rounding of the sides' distances is far below this margin.
+  if (f.dist < leastPlanDistance(f) * (1.0 - 1e-9)) return false;
   const Limits l = limitsOf(f);
   const double top = f.vMax;
   const double P = f.period;

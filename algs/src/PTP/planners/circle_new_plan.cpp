@@ -6,15 +6,10 @@
 #include "common/kernel/kernel_queues.h"
 #include "common/kernel/motion_state.h"
 #include "common/kinematics/frames.h"
+#include "common/kinematics/kinematics_constants.h"
 #include "common/kinematics/kinematics.h"
 
 using namespace circle_steps;
-
-namespace {
-
-constexpr double kPi = 3.1415927410125732;
-
-}  // namespace
 
 void CircleNewPlan(PackedBaseCmd* cmd, PreDealData* /*prev*/, PreDealData* entry) {
   const CircleInputs in = ReadCircle(*cmd);
@@ -25,7 +20,12 @@ void CircleNewPlan(PackedBaseCmd* cmd, PreDealData* /*prev*/, PreDealData* entry
   const double k1 = entry->arcShare;
   const double k2 = entry->arcDeltaR;
   const double sDone = entry->arcTravelled;
-  const int turns = static_cast<int>(std::floor((old.angle - sDone * k1 / R) * 0.5 / kPi));
+  // A rotation in place has no turns to count and no middle point to place.
+  if (!(k1 > 0.0)) {
+    Refuse(19);
+    return;
+  }
+  const int turns = static_cast<int>(std::floor((old.angle - sDone * k1 / R) * 0.5 / kKinPi));
   const double wholeTurns = static_cast<double>(static_cast<float>(2 * turns) * 3.1415927f);
   const double sMid = (sDone + R * (old.angle - wholeTurns) / k1) / 2.0;
   entry->arcRemaining = R * old.angle - k1 * sMid;

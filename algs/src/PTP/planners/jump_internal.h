@@ -122,6 +122,12 @@ void PlanStages(PreDealData* e, const JumpCommand& c, const StageRequest& r);
 // The "JUMPDEBUG" dump of a joint profile longer than 5 s.
 void DumpIfLong(const PreDealData* e, const JumpCommand& c, const char* tag);
 
+// Direction of joint 3 along the descent. A profile planned in flight under
+// the five-segment type keeps its own speed direction in accDir; the only
+// descent planned in flight (the rest of a descent after a speed change)
+// goes down. The lift always goes up.
+std::int32_t DescentDirection(const TrajPlanData& descent);
+
 // Height at which the descent starts: zLimit after a lift, otherwise where
 // joint 3 starts.
 double LiftTop(const PreDealData* e);

@@ -70,8 +70,9 @@ void JUMP(PreDealData* entry) {
   auto jointsAt = [&](double s) {
     for (int i : {0, 1, 3}) value[i] = jump.initialPos[i] + jump.u[i] * s;
   };
-  auto liftAt = [&](double s) { value[2] = lift.noMotion ? z0 : z0 + lift.accDir * s; };
-  auto descentAt = [&](double s) { value[2] = descent.noMotion ? top : top + descent.accDir * s; };
+  const std::int32_t down = DescentDirection(descent);
+  auto liftAt = [&](double s) { value[2] = lift.noMotion ? z0 : z0 + kUp * s; };
+  auto descentAt = [&](double s) { value[2] = descent.noMotion ? top : top + down * s; };
 
   bool finished = false;
   if (t >= descentEnd) {

@@ -155,9 +155,11 @@ void SplitJointMove(const double start[4], const double target[4], const JointLi
   }
 }
 
+std::int32_t DescentDirection(const TrajPlanData& descent) { return descent.variableSpeed ? kDown : descent.accDir; }
+
 double LiftTop(const PreDealData* e) {
   const TrajPlanData& lift = e->jumpMove.lift;
-  return e->jumpMove.initialPos[2] + (lift.noMotion ? 0.0 : lift.accDir * lift.dist);
+  return e->jumpMove.initialPos[2] + (lift.noMotion ? 0.0 : kUp * lift.dist);
 }
 
 void PlanStages(PreDealData* e, const JumpCommand& c, const StageRequest& r) {

@@ -69,11 +69,13 @@ bool plan(const PreDealData& e, double jerk) {
   return true;
 }
 
-// The next path speed; at rest, lines and circles count down the shaper's delay.
+// The next path speed, taken at the end of the cycle (as the joint stops
+// take theirs) so that the stop never covers more than its S-curve's
+// distance; at rest, lines and circles count down the shaper's delay.
 double nextSpeed(bool waitsForShaper) {
-  const std::uint32_t n = gPeriodCount;
+  const std::uint32_t n = gPeriodCount + 1;
   if (static_cast<double>(n) < CyclesIn(gStopState.pathStopTime)) {
-    gPeriodCount = n + 1;
+    gPeriodCount = n;
     return SCurveStopSpeed(gStopState.pathStopSpeed, gStopState.pathJerk, gStopState.pathStopTime, n);
   }
   if (waitsForShaper) {

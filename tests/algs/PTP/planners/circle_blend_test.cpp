@@ -27,6 +27,7 @@ struct NextKind {
   std::uint32_t motionType;
   bool blends;
 };
+void PrintTo(const NextKind& row, std::ostream* os) { *os << "type " << row.motionType; }
 
 class CircleBlendPartners : public CircleMoves, public ::testing::WithParamInterface<NextKind> {};
 
@@ -97,6 +98,81 @@ TEST_F(CircleMoves, BlendIntoAJointMoveStepsNoFurtherThanEitherMoveAlone) {
   }
   EXPECT_LT(blended.joints.size(), circleAlone.joints.size() + jointAlone.joints.size() - 1) << "the moves overlap";
   for (int i = 0; i < 4; ++i) EXPECT_EQ(blended.joints.back()[i], joint.targetAngle[i]);
+}
+
+// Largest Cartesian step of a run; `from` is the set point before it.
+double LargestStep(const SetPoints& points, const WCSPosition& from) {
+  double largest = DistanceXYZ(points.Pose(0), from);
+  return std::max(largest, points.LargestStep());
+}
+
+struct LineAfter {
+  const char* name;
+  float x, y;
+};
+void PrintTo(const LineAfter& row, std::ostream* os) { *os << row.name; }
+
+class CircleIntoLine : public CircleMoves, public ::testing::WithParamInterface<LineAfter> {};
+
+TEST_P(CircleIntoLine, StepsNoFurtherThanEitherMoveAlone) {
+  SetTransition(50);
+  PlanAboutTheCentre(1);
+  ASSERT_TRUE(PreDealMotion(QueueMove(2, GetParam().x, GetParam().y, -50, 0), &MOVLPreDeal));
+  const PreDealData circle = *PlannedEntry(0);
+  const PreDealData line = *PlannedEntry(1);
+  const WCSPosition start{300, 0, -50, 0};
+
+  const SetPoints circleAlone = RunAlone(circle, nullptr, &Circle);
+  const SetPoints lineAlone = RunAlone(line, nullptr, &MOVL);
+  const double alone =
+      std::max(LargestStep(circleAlone, start), LargestStep(lineAlone, circleAlone.Pose(circleAlone.joints.size() - 1)));
+
+  StartAt(start);
+  SetPoints blended;
+  std::uint32_t counted = 0;
+  EntryRunner runner(&PlayBack);
+  runner.Run(100000, [&] {
+    blended.Take();
+    counted = std::max(counted, gPeriodCount1);
+  });
+  EXPECT_EQ(runner.started(), 2);
+  EXPECT_GT(counted, 0u) << "the circle blends into the line";
+  EXPECT_LE(LargestStep(blended, start), alone * (1 + 1e-9) + 1e-9);
+  EXPECT_LT(blended.joints.size(), circleAlone.joints.size() + lineAlone.joints.size()) << "the moves overlap";
+  const WCSPosition end = blended.Pose(blended.joints.size() - 1);
+  EXPECT_LT(DistanceXYZ(end, {GetParam().x, GetParam().y, -50, 0}), 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CircleIntoLine,
+                         ::testing::Values(LineAfter{"AlongTheLastTangent", 300, 80},
+                                           LineAfter{"AgainstTheLastTangent", 300, -80},
+                                           LineAfter{"AcrossTheLastTangent", 220, 0}),
+                         [](const ::testing::TestParamInfo<LineAfter>& info) { return std::string(info.param.name); });
+
+TEST_F(CircleMoves, ATypeSevenLineIsNotBlendedAndStartsFromItsOwnStart) {
+  SetTransition(50);
+  PlanAboutTheCentre(1);
+  ASSERT_TRUE(PreDealMotion(QueueMove(7, 0, 60, 0, 0), &MOVLPreDeal));
+  const PreDealData line = *PlannedEntry(1);
+
+  SetPoints points;
+  std::uint32_t counted = 0;
+  std::size_t lineFirst = 0;
+  EntryRunner runner(&PlayBack);
+  runner.Run(100000, [&] {
+    points.Take();
+    counted = std::max(counted, gPeriodCount1);
+    if (lineFirst == 0 && runner.started() == 2) lineFirst = points.joints.size() - 1;
+  });
+  EXPECT_EQ(counted, 0u) << "gPeriodCount1 never counts";
+  ASSERT_GT(lineFirst, 0u);
+  // The circle ended at its planned end, where the line starts; the line's
+  // first step is a first step from rest.
+  EXPECT_LT(DistanceXYZ(points.Pose(lineFirst - 1), line.lineStart), 1e-4);
+  EXPECT_LE(DistanceXYZ(points.Pose(lineFirst), points.Pose(lineFirst - 1)),
+            line.trajPlan.aMax * gPeriodTime * gPeriodTime * (1 + 1e-9));
+  const WCSPosition lineEnd{line.lineStart.x, line.lineStart.y + 60, line.lineStart.z, line.lineStart.r};
+  EXPECT_LT(DistanceXYZ(points.Pose(points.joints.size() - 1), lineEnd), 1e-6);
 }
 
 }  // namespace

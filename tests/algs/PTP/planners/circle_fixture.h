@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "PTP/planners/circle_planner.h"
+#include "PTP/planners/movc.h"
 #include "PTP/planners/movj_planner.h"
+#include "PTP/planners/movl.h"
 #include "common/kernel/kernel_state.h"
 #include "common/kinematics/kinematics.h"
 #include "support/kernel_commands.h"
@@ -59,6 +61,10 @@ inline void PlayBack(PreDealData* cur, PreDealData* next) {
     Circle(cur, next);
   } else if (IsMotiontypeBelongto(static_cast<int>(cur->motionType), 0)) {
     MOVJ(cur, next);
+  } else if (cur->motionType == 2 || cur->motionType == 5 || cur->motionType == 7) {
+    MOVL(cur, next);
+  } else if (cur->motionType == 10) {
+    MOVC(cur, next);
   }
 }
 

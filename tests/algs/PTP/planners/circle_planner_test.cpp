@@ -200,3 +200,144 @@ TEST_F(CircleMoves, ExternalToolPointPlansAgainstThePointAndLogsSixLines) {
 
 }  // namespace
 }  // namespace zelor::test
+
+namespace zelor::test {
+namespace {
+
+struct ProfileCase {
+  const char* name;
+  unsigned char speed;    // id 52
+  float xyzPercent;       // id 83 velocity percentages
+  unsigned char transition;
+  float endR;
+  tagPTPCoordinateParams limits;  // id 81
+  double v, a, j;                 // expected profile limits
+};
+void PrintTo(const ProfileCase& row, std::ostream* os) { *os << row.name; }
+
+// Shares of one turn of R = 50 with a 90 degree r change.
+const double kArc = 50.0 * 6.2831854820251465;
+const double kLength = std::sqrt(kArc * kArc + 90.0 * 90.0);
+const double kK1 = kArc / kLength, kK2 = 90.0 / kLength;
+constexpr tagPTPCoordinateParams kLimits{200, 200, 1000, 1000, 10000, 10000};
+
+class CircleProfiles : public CircleMoves, public ::testing::WithParamInterface<ProfileCase> {};
+
+TEST_P(CircleProfiles, LimitsFollowRatiosSharesAndHalving) {
+  const ProfileCase& row = GetParam();
+  SetCoordinate(row.limits);
+  SetSpeed(row.speed);
+  SetRatios(row.xyzPercent, 100);
+  SetTransition(row.transition);
+  StartAt({300, 0, -50, 0});
+  ASSERT_TRUE(PlanCircle(QueueCircle({250, 50, -50, 0}, {200, 0, -50, row.endR}, 1)));
+  const PreDealData& e = *PlannedEntry(0);
+  EXPECT_NEAR(e.trajPlan.vMax, row.v, 1e-9 * row.v);
+  EXPECT_NEAR(e.trajPlan.aMax, row.a, 1e-9 * row.a);
+  EXPECT_EQ(e.trajPlan.aMaxDec, e.trajPlan.aMax);
+  // The seven-segment plan may lower the jerk a little to fit its segments.
+  EXPECT_LE(e.trajPlan.jerk, row.j * (1 + 1e-9));
+  EXPECT_GE(e.trajPlan.jerk, row.j * 0.99);
+  EXPECT_EQ(e.trajPlan.vStart, 0.0);
+  EXPECT_EQ(e.trajPlan.vEnd, 0.0);
+  EXPECT_EQ(e.blendTime, e.trajPlan.tAcc * row.transition / 100.0);
+  EXPECT_EQ(e.pathJerk, e.trajPlan.jerk);
+  EXPECT_EQ(e.baseJerk, e.trajPlan.jerk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CircleProfiles,
+    ::testing::Values(
+        ProfileCase{"ArcOnly", 100, 100, 0, 0, kLimits, 200, 1000, 10000},
+        ProfileCase{"TransitionHalves", 100, 100, 1, 0, kLimits, 200, 500, 5000},
+        ProfileCase{"SpeedAndPercentage", 50, 40, 0, 0, kLimits, 0.5 * 200 * 0.4, 0.5 * 1000, 0.5 * 10000},
+        ProfileCase{"ArcAndRotation", 100, 100, 0, 90, kLimits, 200 / kK1, 1000 / kK1, 10000 / kK1},
+        ProfileCase{"RotationBinds", 100, 100, 0, 90, {200, 20, 1000, 100, 10000, 1000}, 20 / kK2, 100 / kK2,
+                    1000 / kK2}),
+    [](const ::testing::TestParamInfo<ProfileCase>& info) { return std::string(info.param.name); });
+
+struct TurnCount {
+  const char* name;
+  std::uint32_t turns;
+  unsigned alarm;
+};
+void PrintTo(const TurnCount& row, std::ostream* os) { *os << row.name; }
+
+class CircleTurnCounts : public CircleMoves, public ::testing::WithParamInterface<TurnCount> {};
+
+TEST_P(CircleTurnCounts, WithoutWholeTurnsNothingIsPlanned) {
+  StartAt({300, 0, -50, 0});
+  EXPECT_FALSE(PlanCircle(QueueCircle({250, 50, -50, 0}, {200, 0, -50, 0}, GetParam().turns)));
+  EXPECT_TRUE(AlarmIsSet(GetParam().alarm));
+  EXPECT_EQ(RaisedAlarms(), 1);
+  EXPECT_EQ(gCmdFinishFlag, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CircleTurnCounts,
+                         ::testing::Values(TurnCount{"NoTurnNoRotation", 0, 19},
+                                           TurnCount{"BeyondTheTurnCounter", 0x80000000u, 28},
+                                           TurnCount{"LargestWord", 0xFFFFFFFFu, 28}),
+                         [](const ::testing::TestParamInfo<TurnCount>& info) { return std::string(info.param.name); });
+
+TEST_F(CircleMoves, TheRunningCirclePublishesItsLoad) {
+  gSysParams.loadFlag = 1;
+  gSysParams.loadParams = {2.0, 0.25};
+  gSysParams.loadFullParams = {5, {}, 3.0, 0.5};
+  PlanAboutTheCentre(1);
+  gSysParams.loadFlag = 0;
+  ASSERT_TRUE(PlanCircle(QueueCircle({250, 50, -50, 0}, {200, 0, -50, 0}, 1)));
+  EntryRunner runner(&RunCircle);
+  runner.Cycle();
+  EXPECT_EQ(gLoad.payload, 2.0);
+  EXPECT_EQ(gLoad.inertia, 0.25);
+  EXPECT_EQ(gLoadFullParams.weight, 3.0);
+  EXPECT_EQ(gLoadFullParams.inertia, 0.5);
+  runner.Run(100000, [&] {
+    if (runner.started() == 2) {
+      EXPECT_EQ(gLoad.payload, 0.0) << "no payload flag: zeros";
+      EXPECT_EQ(gLoadFullParams.weight, 3.0) << "the full load always";
+    }
+  });
+  EXPECT_EQ(runner.started(), 2);
+  gLoad = {};
+  gLoadFullParams = {};
+}
+
+}  // namespace
+}  // namespace zelor::test
+
+namespace zelor::test {
+namespace {
+
+struct RunFailure {
+  const char* name;
+  void (*breakArm)();
+  int code;
+  unsigned alarm;
+};
+void PrintTo(const RunFailure& row, std::ostream* os) { *os << row.name; }
+
+class CircleRunFailures : public CircleMoves, public ::testing::WithParamInterface<RunFailure> {};
+
+TEST_P(CircleRunFailures, EndTheCommandWithTheAlarmOfTheInverseSolution) {
+  PlanAboutTheCentre(1);
+  PreDealData e = *PlannedEntry(0);
+  gPeriodCount = 0;
+  ASSERT_EQ(Circle(&e, nullptr), 0);
+  const double before[4] = {gRobotAxisMove.nextPos[0], gRobotAxisMove.nextPos[1], gRobotAxisMove.nextPos[2],
+                            gRobotAxisMove.nextPos[3]};
+  GetParam().breakArm();
+  EXPECT_EQ(Circle(&e, nullptr), GetParam().code);
+  EXPECT_TRUE(AlarmIsSet(GetParam().alarm));
+  EXPECT_EQ(gCmdFinishFlag, 1);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(gRobotAxisMove.nextPos[i], before[i]) << "the set point stays";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CircleRunFailures,
+    ::testing::Values(RunFailure{"OutOfReach", [] { gScaraMechPara[1] = 50.0; }, 17, 33},
+                      RunFailure{"SoftLimit", [] { gSoftLimitPara[0] = gSoftLimitPara[4] = -100.0; }, 18, 34}),
+    [](const ::testing::TestParamInfo<RunFailure>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zelor::test

@@ -131,6 +131,25 @@ TEST_F(CircleMoves, StopRePlanWithNothingLeftRaisesNineteen) {
   EXPECT_EQ(gCmdFinishFlag, 1);
 }
 
+TEST_F(CircleMoves, NoTurnsTurnsTheToolInPlaceAndCannotBeReplannedAsACircle) {
+  PlanAboutTheCentre(0, 90.0f);
+  SetPoints points;
+  EntryRunner runner(&RunCircle);
+  RunUntil(runner, 0.5, points);
+  for (std::size_t i = 0; i < points.joints.size(); ++i) {
+    ASSERT_LT(DistanceXYZ(points.Pose(i), {300, 0, -50, 0}), 1e-6) << "cycle " << i;
+  }
+  EXPECT_NEAR(points.Pose(points.joints.size() - 1).r, 45.0, 0.5);
+
+  std::memcpy(&gSysParams.joint, gRobotAxisMove.nextPos, sizeof gSysParams.joint);
+  const PreDealData before = gPreDealData;
+  SpeedChangeRePlan();
+  EXPECT_TRUE(AlarmIsSet(19));
+  EXPECT_EQ(RaisedAlarms(), 1);
+  EXPECT_EQ(gCmdFinishFlag, 1);
+  EXPECT_EQ(gPreDealData.arcRemaining, before.arcRemaining) << "nothing undefined is written";
+}
+
 // A pause stops the circle on its path, the stop re-plans it at rest, the
 // speed changes while paused, and the resume re-plans it once more.
 class CircleResume : public CircleMoves, public ::testing::WithParamInterface<int> {};

@@ -20,6 +20,7 @@ using zelor::test::kJumpVelocity;
 constexpr double kPeriod = 0.004;
 constexpr double kZLimit = 50.0;
 const Joints kStart = {10, 60, -20, 0};
+const Joints kJumpAccelerationHigh = {4000, 400, 1000, 1200};
 
 struct JumpRow {
   const char* name;
@@ -296,6 +297,34 @@ TEST_F(JumpMoves, RunPhaseTakesTheEntrysLoad) {
   ASSERT_TRUE(second.Cycle());
   EXPECT_EQ(gLoad.payload, 0.0) << "no load without the load flag";
   EXPECT_EQ(gLoadFullParams.weight, 4.5) << "the full load is taken either way";
+}
+
+}  // namespace
+
+namespace {
+
+// A short, stiff acceleration of joint 1 under the five-segment profile gets
+// the minimum jerk time; the other profile types keep their plan.
+TEST_F(JumpMoves, ShortJerkOfJointOneGetsTheMinimumJerkTime) {
+  setJointParams({150, 200, 500, 600}, kJumpAccelerationHigh, {100000, 4000, 10000, 12000});
+  setHeights(60, 60, kZLimit);
+  for (int accType : {0, 1}) {
+    SCOPED_TRACE("accType " + std::to_string(accType));
+    gAccType = accType;
+    startAt(kStart);
+    ASSERT_TRUE(planJump(3, {110, 60, -20, 0}));
+    const PreDealData e = planned();
+    const auto st = StageTimesOf(e);
+    ASSERT_GT(st.descentStart - st.lift, 0.05) << "a long move: the profile keeps its own time";
+    if (accType == 0) {
+      EXPECT_NEAR(e.trajPlan.t1, gMinAccT1, 2e-3);
+      EXPECT_NEAR(e.trajPlan.jerk, 150.0 / (gMinAccT1 * gMinAccT1), 1e-6);
+    } else {
+      EXPECT_GT(e.trajPlan.jerk, 90000.0) << "planned with its own jerk";
+    }
+    EXPECT_EQ(runAll().back(), (Joints{110, 60, -20, 0}));
+    ResetQueuedMoveState();
+  }
 }
 
 }  // namespace

@@ -185,7 +185,8 @@ class Stops : public KernelCommands {
 
   // The first planned entry goes into execution (mode 4, queued execution on).
   static void Execute() {
-    ASSERT_GT(gPreDealDataQueue.count, 0u) << "an entry was planned";
+    const std::uint32_t planned = gPreDealDataQueue.count;  // packed header: read by value
+    ASSERT_GT(planned, 0u) << "an entry was planned";
     RingBufferDequeue(&gPreDealDataQueue, &gPreDealData);
     gCmdFinishFlag = 0;
     gPeriodCount = 0;

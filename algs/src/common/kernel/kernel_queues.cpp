@@ -21,6 +21,7 @@ tagGPose gPreDealPos = {};
 std::uint64_t gQueuedCmdCurrentIndex = 0;
 
 MulRobotConveyor::ObjectData gNextCnvObject[kConveyorCount] = {};
+tagOutObj gOutObj = {};
 
 void InitKernelQueues() {
   RingBufferInit(&gPackedCmdQueue, gPackedCmdPool, kPackedCmdQueueSize, sizeof(PackedBaseCmd));

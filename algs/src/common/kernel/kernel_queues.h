@@ -38,5 +38,16 @@ extern std::uint64_t gQueuedCmdCurrentIndex;
 // The next object of each conveyor, waiting to be handed to a move.
 extern MulRobotConveyor::ObjectData gNextCnvObject[kConveyorCount];
 
+// The conveyor object handed to the moves (object query, id 15): the moves
+// track it and mark it reached when they end.
+struct tagOutObj {
+  std::uint8_t reached;
+  double pose[6];       // x, y, z (mm), rz, ry, rx (rad) in the capture frame
+  double captureCount;  // encoder count at capture
+  std::uint8_t newObject;       // set by the hand-over, cleared when a move starts tracking it
+  std::uint8_t armOrientation;  // chosen by the move that started tracking it
+};
+extern tagOutObj gOutObj;
+
 // Sets up every ring over its pool and marks the next objects taken.
 void InitKernelQueues();

@@ -23,4 +23,9 @@ std::uint8_t gTorqueFeedforward = 0;
 std::uint8_t gInputECP = 0;
 std::uint8_t gInputShaping = 0;
 
+tagCurrentEncoder gCurrentEncoder[kEncoderChannels] = {};
+stConvPointOffset gConvPointOffset = {};
+std::uint16_t gCnvTimeCompensation = 0;
+Conveyor gConveyor0 = {};
+
 std::uint8_t gPhyDOs[kDigitalImageSize] = {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/protocol/command_records.h"
@@ -50,6 +51,26 @@ extern std::uint8_t gDynamicOptimal;
 extern std::uint8_t gTorqueFeedforward;
 extern std::uint8_t gInputECP;
 extern std::uint8_t gInputShaping;
+
+// Conveyor encoder channels, one per conveyor number: filtered position
+// (counts), its velocity (counts/s) and the count at the last capture.
+inline constexpr int kEncoderChannels = 3;
+struct tagCurrentEncoder {
+  double position;
+  double velocity;
+  double captureValue;
+};
+static_assert(sizeof(tagCurrentEncoder) == 24);
+static_assert(offsetof(tagCurrentEncoder, velocity) == 8);
+extern tagCurrentEncoder gCurrentEncoder[kEncoderChannels];
+
+// Conveyor tracking settings (ids 19 and 23): the point offset and the time
+// compensation in milliseconds that the tracking set-up of a move applies.
+extern stConvPointOffset gConvPointOffset;
+extern std::uint16_t gCnvTimeCompensation;
+
+// Configuration of the conveyor whose object was handed over last.
+extern Conveyor gConveyor0;
 
 // Digital output image: output n is byte n - 1, 0 or 1. Bytes 0-63 are the
 // controller's own outputs, 100-999 the Modbus outputs.

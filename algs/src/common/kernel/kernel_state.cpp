@@ -29,3 +29,6 @@ std::uint16_t gCnvTimeCompensation = 0;
 Conveyor gConveyor0 = {};
 
 std::uint8_t gPhyDOs[kDigitalImageSize] = {};
+extern "C" {
+std::uint8_t gPhyDIs[kDigitalImageSize] = {};
+}

@@ -76,3 +76,5 @@ extern Conveyor gConveyor0;
 // controller's own outputs, 100-999 the Modbus outputs.
 inline constexpr int kDigitalImageSize = 1000;
 extern std::uint8_t gPhyDOs[kDigitalImageSize];
+// Digital input image: input n is byte n - 1. Exported through the C interface.
+extern "C" std::uint8_t gPhyDIs[kDigitalImageSize];

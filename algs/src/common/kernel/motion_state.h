@@ -15,8 +15,10 @@ enum RobotPrfMode : std::uint8_t {
   kPrfHoming = 3,
   kPrfExecute = 4,       // planned entries run
   kPrfExecuteHold = 5,   // set by the entry runner; the profile stage does nothing
+  kPrfWait = 6,          // a queued wait runs
   kPrfStop = 7,          // kind in gStopMode
   kPrfPoseReset = 8,
+  kPrfTrig = 9,          // a queued input trigger runs
   kPrfEnableCheck = 10,
   kPrfConveyorStop = 14,
 };

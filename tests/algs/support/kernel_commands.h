@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "PTP/pipeline/entry_runner.h"
 #include "PTP/teach/inch_teach.h"
 #include "PTP/teach/jog_teach.h"
 #include "common/kernel/alarms.h"
@@ -76,6 +77,9 @@ inline void ResetMotionKernel() {
   g_single_joint_mode = 0;
   gbModifySpeedRatio = 0;
   guiModdifyCount = 0;
+  ResetQueuedPipeline();
+  std::memset(gPhyDIs, 0, sizeof gPhyDIs);
+  std::memset(gPhyDOs, 0, sizeof gPhyDOs);
   std::memset(gSoftLimitPara, 0, sizeof gSoftLimitPara);
   std::memset(gScaraMechPara, 0, sizeof gScaraMechPara);
   gToolParams = {};

@@ -19,6 +19,7 @@ PreDealData* gpThirdPreDealData = nullptr;
 
 tagGPose gPreDealPos = {};
 std::uint64_t gQueuedCmdCurrentIndex = 0;
+std::uint64_t gQueuedCmdStartIndex = 0;
 
 MulRobotConveyor::ObjectData gNextCnvObject[kConveyorCount] = {};
 tagOutObj gOutObj = {};

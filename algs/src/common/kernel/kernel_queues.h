@@ -32,8 +32,11 @@ extern PreDealData* gpThirdPreDealData;
 
 // Where the next queued move starts: the end of the last planned entry.
 extern tagGPose gPreDealPos;
-// queuedCmdIndex of the entry being executed.
+// The queue index clients read (id 246): n - 1 while entry n runs, n once it
+// has finished. The execution recomputes it every cycle from the index of the
+// entry it started last, minus 1, plus gCmdFinishFlag.
 extern std::uint64_t gQueuedCmdCurrentIndex;
+extern std::uint64_t gQueuedCmdStartIndex;
 
 // The next object of each conveyor, waiting to be handed to a move.
 extern MulRobotConveyor::ObjectData gNextCnvObject[kConveyorCount];
@@ -46,6 +49,7 @@ struct tagOutObj {
   double captureCount;  // encoder count at capture
   std::uint8_t newObject;       // set by the hand-over, cleared when a move starts tracking it
   std::uint8_t armOrientation;  // chosen by the move that started tracking it
+  std::uint8_t cnvPosInitialFlag;  // a speed change re-planned a conveyor move: its start is taken anew
 };
 extern tagOutObj gOutObj;
 

@@ -109,6 +109,9 @@ static_assert(offsetof(PreDealData, jumpStageTime4) == offsetof(PreDealData, jum
 static_assert(offsetof(PreDealData, excit) < offsetof(PreDealData, packedCmd));
 static_assert(sizeof(PreDealData) - (offsetof(PreDealData, packedCmd) + sizeof(PackedBaseCmd)) < alignof(PreDealData),
               "the packed command closes the entry");
+// Entries are copied by value between the ring and the entries in execution.
+static_assert(sizeof(PreDealData) == 4528);
+static_assert(offsetof(PreDealData, packedCmd) == 2480);
 
 // An arc or circle plan into the entry's fields and back. Planners fill a
 // local CirlPlanPara with the circle geometry, then store it; arcs too

@@ -8,3 +8,6 @@
 extern std::uint8_t gbModifySpeedRatio;
 // Ring position (from the head) of the next queued entry to re-plan.
 extern std::uint32_t guiModdifyCount;
+// Ring position of the queued entry the pass re-plans in this cycle; the
+// search for its previous motion starts below it.
+extern std::uint32_t guiStartID;

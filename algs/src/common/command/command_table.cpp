@@ -2,15 +2,20 @@
 
 #include <array>
 
+#include "common/command/conveyor_object_handlers.h"
 #include "common/command/jog_handlers.h"
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
+#include "common/command/point_conversion_handlers.h"
 
 namespace {
 
 // One row per command id, in table order; each handler lives with its own
 // concern. Ids without a row are echoed.
 constexpr std::array kRows{
+    CommandRow{8, OnPointForwardCal},
+    CommandRow{9, OnPointInverseCal},
+    CommandRow{15, OnGetCnvObject},
     CommandRow{31, OnHOMECmd},
     CommandRow{47, OnControlType},
     CommandRow{50, OnArmOrientation},
@@ -35,6 +40,7 @@ constexpr std::array kRows{
     CommandRow{104, OnExicitZCmd},
     CommandRow{110, OnWAITCmd},
     CommandRow{120, OnTRIGCmd},
+    CommandRow{228, OnCalcUser},
 };
 
 }  // namespace

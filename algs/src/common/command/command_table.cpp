@@ -7,6 +7,7 @@
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
 #include "common/command/point_conversion_handlers.h"
+#include "common/command/queued_exec_handlers.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ constexpr std::array kRows{
     CommandRow{8, OnPointForwardCal},
     CommandRow{9, OnPointInverseCal},
     CommandRow{15, OnGetCnvObject},
+    CommandRow{27, OnGetAllcmdDone},
+    CommandRow{28, OnGetStopStatus},
     CommandRow{31, OnHOMECmd},
     CommandRow{47, OnControlType},
     CommandRow{50, OnArmOrientation},
@@ -41,6 +44,14 @@ constexpr std::array kRows{
     CommandRow{110, OnWAITCmd},
     CommandRow{120, OnTRIGCmd},
     CommandRow{228, OnCalcUser},
+    CommandRow{240, OnQueuedCmdStartExec},
+    CommandRow{241, OnQueuedCmdStopExec},
+    CommandRow{242, OnQueuedCmdForceStopExec},
+    CommandRow{245, OnQueuedCmdClear},
+    CommandRow{246, OnQueuedCmdCurrentIndex},
+    CommandRow{247, OnQueuedCmdLeftSpace},
+    CommandRow{248, OnQueuedCmdStopClearExec},
+    CommandRow{249, OnQueuedCmdHardStopClearExec},
 };
 
 }  // namespace

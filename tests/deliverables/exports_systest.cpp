@@ -110,6 +110,16 @@ TEST(Deliverables, DataServerOffersTheIdentificationBuffer) {
   EXPECT_EQ(*size, 0u);
 }
 
+// The PLC runtime finds the six entry points by name; the motion library
+// resolves the identification buffer from the data server.
+TEST(Deliverables, DataServerDefinesItsEntryPointsAndSharedRecords) {
+  const auto names = definedDynamicSymbols(zelor::test::built::kQuillon);
+  for (const char* wanted : {"RTSCreateParameter", "RTSStartRobot", "RTSPlcUpdateDI", "RTSPlcUpdateDO", "RTSRobotCmd",
+                             "RTSReleaseRobot", "g_tagExcit_6Pos", "g_tagExcit_6Pos_size", "g_coreInterface"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), wanted), names.end()) << "libquillon does not define " << wanted;
+  }
+}
+
 TEST(Deliverables, MotionLibraryExportsItsCInterface) {
   const auto names = definedDynamicSymbols(zelor::test::built::kVantrel);
   const auto has = [&names](const std::string& name) {
@@ -148,7 +158,7 @@ TEST(Deliverables, MotionLibraryExportsItsCInterface) {
 
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
-      {zelor::test::built::kQuillon, std::regex(R"(RTS\w+|g_tagExcit_6Pos|g_tagExcit_6Pos_size)")},
+      {zelor::test::built::kQuillon, std::regex(R"(RTS\w+|g_tagExcit_6Pos|g_tagExcit_6Pos_size|g_coreInterface)")},
       // libvantrel: its C interface, the dynamics globals, and the path geometry, blending
       // and dynamics (mangled).
       {zelor::test::built::kVantrel,

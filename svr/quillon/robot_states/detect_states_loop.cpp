@@ -48,6 +48,7 @@ void RobotStates::start(ModbusSrv* modbus, st_structure* structure, AxesGroupRef
   }
   running_ = 1;
   thread_ = std::thread(&RobotStates::DetectStatesLoop, this);
+  pthread_setname_np(thread_.native_handle(), "DetectStates");
 }
 
 void RobotStates::stop() {
@@ -132,7 +133,6 @@ void RobotStates::updateRecordFromData(ISubProcess* data) {
 }
 
 void RobotStates::DetectStatesLoop() {
-  pthread_setname_np(pthread_self(), "DetectStates");
   if (!sleepFor(kFirstWait)) return;
   std::printf("[%s], into ...\n", __func__);
   std::fflush(stdout);

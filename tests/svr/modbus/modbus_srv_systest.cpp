@@ -47,12 +47,6 @@ ModbusSrv& slaveWithoutTables() {
   return *slave;
 }
 
-std::uint16_t holding(int n) {
-  std::uint16_t v;
-  std::memcpy(&v, robotMap::instance().entry() + robot_map::holdingRegister(n), sizeof v);
-  return v;
-}
-
 std::uint16_t input(int n) {
   std::uint16_t v;
   std::memcpy(&v, robotMap::instance().entry() + robot_map::inputRegister(n), sizeof v);
@@ -229,7 +223,9 @@ TEST(ModbusSrvTcp, AccessorsActOnTheWindowsAndRefuseWhatTheyCannotDo) {
     EXPECT_EQ(c.call(srv), c.withTables) << c.what << " with tables";
     EXPECT_EQ(c.call(none), c.without) << c.what << " without tables";
     const std::string printed = quiet.finish();
-    if (c.without == 0) EXPECT_NE(printed.find("m_mb_mapping is null"), std::string::npos) << c.what << printed;
+    if (c.without == 0) {
+      EXPECT_NE(printed.find("m_mb_mapping is null"), std::string::npos) << c.what << printed;
+    }
   }
   // What the calls above did, as a master sees it.
   std::uint16_t got[4];

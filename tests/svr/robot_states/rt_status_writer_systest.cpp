@@ -1,6 +1,7 @@
 // The record writer against the real core sub-process and motion kernel: a
 // Modbus master reads the record it wrote behind the validity flag.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -64,11 +65,12 @@ class RtStatusWriter : public ::testing::Test {
     rig_.stopCycling();  // run data holds still from here
     m_st_loadParams = {10.0f, 20.0f, 30.0f, 2.5f, 0.0f};
     startTcpSlave();
-    ASSERT_TRUE(master_.connected());
+    master_ = std::make_unique<ModbusMaster>();
+    ASSERT_TRUE(master_->connected());
   }
 
   CoreRig rig_;
-  ModbusMaster master_;
+  std::unique_ptr<ModbusMaster> master_;
   RobotStates states_;
 };
 
@@ -83,7 +85,7 @@ TEST_F(RtStatusWriter, AMasterReadsTheRecordTheWriterBuilt) {
 
   writeRecord(states_, &CoreRig::record());
   std::uint16_t regs[kCount];
-  ASSERT_TRUE(master_.readInputs(kFirst, kCount, regs));
+  ASSERT_TRUE(master_->readInputs(kFirst, kCount, regs));
 
   EXPECT_EQ(reg(regs, 999), 1) << "validity flag";
   EXPECT_EQ(reg(regs, 1000), 0x5A5A) << "MessageSize is never written";
@@ -108,9 +110,9 @@ TEST_F(RtStatusWriter, AMasterReadsTheRecordTheWriterBuilt) {
   EXPECT_EQ(reg(regs, 1599), 0x403E);
   // QActual carries run data 240..287 bit for bit.
   EXPECT_EQ(std::memcmp(&regs[1216 - kFirst], run + 240, 48), 0);
-  double q0;
-  std::memcpy(&q0, run + 240, sizeof q0);
-  EXPECT_NE(q0, 0.0) << "the kernel filled the actual joints";
+  double q1;
+  std::memcpy(&q1, run + 248, sizeof q1);
+  EXPECT_NE(q1, 0.0) << "the kernel filled the actual joints (joint 2 starts at 90)";
   EXPECT_EQ(std::memcmp(&regs[1036 - kFirst], &planted, 8), 0) << "record offset 72 is never written";
 
   // The other blocks, byte for byte: {record offset, run-data offset, bytes}.
@@ -133,11 +135,11 @@ TEST_F(RtStatusWriter, TimeStampFollowsTheWallClockAndThePauseCopyIsSignExtended
   clock_gettime(CLOCK_REALTIME, &before);
   writeRecord(states_, &CoreRig::record());
   std::uint16_t first[kCount];
-  ASSERT_TRUE(master_.readInputs(kFirst, kCount, first));
+  ASSERT_TRUE(master_->readInputs(kFirst, kCount, first));
   std::this_thread::sleep_for(50ms);
   writeRecord(states_, &CoreRig::record());
   std::uint16_t second[kCount];
-  ASSERT_TRUE(master_.readInputs(kFirst, kCount, second));
+  ASSERT_TRUE(master_->readInputs(kFirst, kCount, second));
   const std::uint64_t t0 = timeStamp(first);
   const std::uint64_t t1 = timeStamp(second);
   const std::uint64_t wall = static_cast<std::uint64_t>(before.tv_sec) * 1000 + before.tv_nsec / 1000000;

@@ -17,12 +17,14 @@ using zelor::test::CoreRig;
 namespace {
 
 class StatusGetters : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     rig_.registerCore();
     std::memset(&ref_, 0, sizeof ref_);
     std::memset(&rec_, 0, sizeof rec_);
     robotMap::instance().storeWord(robot_map::kIsDisabled, 1);
+    zelor::test::StdoutCapture quiet;  // the missing Lua sub-process, logged once
+    states_.getRobotMode(&ref_, &rec_);
   }
   void brakes(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
     const std::uint32_t words[4] = {a, b, c, d};
@@ -47,7 +49,6 @@ TEST_F(StatusGetters, BrakeAndDragBytesOfTheRecord) {
       {{1, 1, 1, 1}, 0, 0x1E, 0}, {{0, 0, 0, 7}, 0, 0x02, 0}, {{1, 0, 0, 0}, 10, 0x10, 1},
       {{0, 5, 0, 0}, 9, 0x08, 0}, {{0, 0, 0, 0}, 11, 0x00, 0}, {{0, 0, 2, 0}, 10, 0x04, 1},
   };
-  zelor::test::StdoutCapture quiet;  // the missing Lua sub-process is logged
   for (const auto& c : cases) {
     brakes(c.words[0], c.words[1], c.words[2], c.words[3]);
     ref_.m_Joints[0].m_GroupState = c.groupState;
@@ -92,7 +93,6 @@ TEST_F(StatusGetters, RobotModeFirstMatchWins) {
        5, 0},
       {"paused without a script is no pause", [](StatusGetters& t) { t.rec_.PauseCmdFlag = 1; }, 4, 0},
   };
-  zelor::test::StdoutCapture quiet;
   for (const Case& c : cases) {
     std::memset(&ref_, 0, sizeof ref_);
     std::memset(&rec_, 0, sizeof rec_);

@@ -29,3 +29,8 @@ std::uint32_t gSystick = 0;
 
 _stLoadParams gLoad = {};
 _stLoadFullParams gLoadFullParams = {};
+
+std::uint8_t gCollisionPause = 0;
+std::uint64_t gQueuedMotionCmdCurrentIndex = 0;
+tagEncoderChannel encoder[kEncoderChannels] = {};
+std::uint8_t gEncoderCheckFlag = 0;

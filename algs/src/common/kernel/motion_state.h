@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/kernel/kernel_state.h"
 #include "common/protocol/command_records.h"
 
 // Motion state of the four joints and the kernel's activity flags; zero at
@@ -88,3 +89,21 @@ extern std::uint32_t gSystick;       // cycles since load
 // record (zeros when the move has no load) and the full-load record.
 extern _stLoadParams gLoad;
 extern _stLoadFullParams gLoadFullParams;
+
+// The pause in force came from collision detection: set by the dynamics
+// stage, cleared only by the queue start, so that a later command pause is
+// handled as a collision pause until then.
+extern std::uint8_t gCollisionPause;
+// Index bookkeeping of the queued motions in execution; the alarm stop and
+// the queue clear set it to 0.
+extern std::uint64_t gQueuedMotionCmdCurrentIndex;
+
+// Per conveyor encoder channel: in use once the conveyor of that number is
+// configured. A channel in use turns the pause command into the conveyor stop.
+struct tagEncoderChannel {
+  std::uint8_t inUse;
+};
+extern tagEncoderChannel encoder[kEncoderChannels];
+// Set while the control cycle's conveyor sensor check runs; every stop's
+// finish clears it.
+extern std::uint8_t gEncoderCheckFlag;

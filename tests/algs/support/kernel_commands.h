@@ -29,6 +29,7 @@
 #include "common/kernel/speed_ratio_change.h"
 #include "common/kernel/sys_params.h"
 #include "support/core_standin.h"
+#include "support/queued_exec_state.h"
 
 namespace zelor::test {
 
@@ -84,6 +85,7 @@ inline void ResetMotionKernel() {
   std::memset(gScaraMechPara, 0, sizeof gScaraMechPara);
   gToolParams = {};
   gLocalParams = {};
+  ResetQueuedExecState();
   // Idle movers that have seen the released key, so the next press is an edge.
   for (InchTeach* mover : {static_cast<InchTeach*>(&gInchJoint), static_cast<InchTeach*>(&gInchCoord)}) {
     mover->Reset();

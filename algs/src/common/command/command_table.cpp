@@ -5,12 +5,15 @@
 #include "common/command/jog_handlers.h"
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
+#include "common/command/queued_exec_handlers.h"
 
 namespace {
 
 // One row per command id, in table order; each handler lives with its own
 // concern. Ids without a row are echoed.
 constexpr std::array kRows{
+    CommandRow{27, OnGetAllcmdDone},
+    CommandRow{28, OnGetStopStatus},
     CommandRow{31, OnHOMECmd},
     CommandRow{47, OnControlType},
     CommandRow{50, OnArmOrientation},
@@ -35,6 +38,14 @@ constexpr std::array kRows{
     CommandRow{104, OnExicitZCmd},
     CommandRow{110, OnWAITCmd},
     CommandRow{120, OnTRIGCmd},
+    CommandRow{240, OnQueuedCmdStartExec},
+    CommandRow{241, OnQueuedCmdStopExec},
+    CommandRow{242, OnQueuedCmdForceStopExec},
+    CommandRow{245, OnQueuedCmdClear},
+    CommandRow{246, OnQueuedCmdCurrentIndex},
+    CommandRow{247, OnQueuedCmdLeftSpace},
+    CommandRow{248, OnQueuedCmdStopClearExec},
+    CommandRow{249, OnQueuedCmdHardStopClearExec},
 };
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <array>
 
 #include "common/command/conveyor_handlers.h"
+#include "common/command/conveyor_object_handlers.h"
 #include "common/command/io_handlers.h"
 #include "common/command/jog_handlers.h"
 #include "common/command/latch_handlers.h"
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
+#include "common/command/point_conversion_handlers.h"
 #include "common/command/pose_frame_handlers.h"
 #include "common/command/queued_exec_handlers.h"
 
@@ -16,9 +18,12 @@ namespace {
 // One row per command id, in table order; each handler lives with its own
 // concern. Ids without a row are echoed.
 constexpr std::array kRows{
+    CommandRow{8, OnPointForwardCal},
+    CommandRow{9, OnPointInverseCal},
     CommandRow{10, OnGetPose},
     CommandRow{11, OnResetPose},
     CommandRow{14, OnSetConveyorParams},
+    CommandRow{15, OnGetCnvObject},
     CommandRow{16, OnSynCnv},
     CommandRow{17, OnStopSynCnv},
     CommandRow{18, OnGetEncoder},
@@ -66,6 +71,7 @@ constexpr std::array kRows{
     CommandRow{139, OnIODACEx},
     CommandRow{144, OnMulIODO},
     CommandRow{220, OnUserParam},
+    CommandRow{228, OnCalcUser},
     CommandRow{240, OnQueuedCmdStartExec},
     CommandRow{241, OnQueuedCmdStopExec},
     CommandRow{242, OnQueuedCmdForceStopExec},

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/protocol/command_records.h"
+#include "zelor_export.h"
 
 // Kernel-wide state: static single-instance records, zero at load unless said.
 
@@ -80,5 +81,5 @@ extern Conveyor gConveyor0;
 // are the controller's own points, 100-999 the Modbus points. Exported
 // through the C interface.
 inline constexpr int kDigitalImageSize = 1000;
-extern "C" std::uint8_t gPhyDOs[kDigitalImageSize];
-extern "C" std::uint8_t gPhyDIs[kDigitalImageSize];
+extern "C" ZELOR_EXPORT std::uint8_t gPhyDOs[kDigitalImageSize];
+extern "C" ZELOR_EXPORT std::uint8_t gPhyDIs[kDigitalImageSize];

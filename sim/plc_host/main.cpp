@@ -3,11 +3,12 @@
 //                  [--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]
 // or, in data-server mode (the real libquillon, every 4 ms on a cycle thread):
 //   zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES]
-//                  [--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag]
+//                  [--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]
 // It cycles until SIGINT or SIGTERM (or N cycles), then (in data-server mode
 // after RTSReleaseRobot) prints its cycle and overrun counts, removes its
 // segment and socket and exits 0. --hold waits after RTSCreateParameter until
-// SIGUSR1 before the first cycle.
+// SIGUSR1 before the first cycle; --linger-ms keeps the process (and the data
+// server's threads that outlive the release) for N ms after RTSReleaseRobot.
 #include <signal.h>
 
 #include <atomic>
@@ -81,7 +82,7 @@ int usage(const char* why) {
                "plc host: %s\nusage: zelor-plc-host --key N --socket PATH [--block FILE] [--realtime] [--cycles N] "
                "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]\n"
                "       zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES] "
-               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag]\n",
+               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]\n",
                why);
   return 2;
 }
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
   bool realTime = false;
   bool hold = false;
   bool collisionFlag = false;
+  long long lingerMs = 0;
   long long maxCycles = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -136,6 +138,9 @@ int main(int argc, char** argv) {
       options.libraries.excitBuffer = argv[++i];
     } else if (arg == "--quillon") {
       options.dataServer = argv[++i];
+    } else if (arg == "--linger-ms") {
+      if (!parseNumber(argv[++i], number) || number < 0) return usage("bad --linger-ms");
+      lingerMs = number;
     } else if (arg == "--fifo-log") {
       options.fifoLog = argv[++i];
     } else if (arg == "--fifo-log-max") {
@@ -148,7 +153,9 @@ int main(int argc, char** argv) {
   if (!haveKey) return usage("--key is required");
   const bool dataServer = !options.dataServer.empty();
   if (dataServer && options.fifoLog.empty()) return usage("--fifo-log is required in data-server mode");
-  if (!dataServer && (hold || options.pcMode)) return usage("--hold and --pc-mode need --data-server");
+  if (!dataServer && (hold || options.pcMode || lingerMs > 0)) {
+    return usage("--hold, --pc-mode and --linger-ms need --data-server");
+  }
 
   struct sigaction action {};
   action.sa_handler = onSignal;
@@ -172,6 +179,11 @@ int main(int argc, char** argv) {
     host.Run(realTime, gStop, static_cast<std::uint64_t>(maxCycles));
   }
   if (collisionFlag) std::fprintf(stderr, "plc host: gIsCollisionDect %d\n", host.collisionSwitch());
+  host.Release();
+  if (lingerMs > 0) {
+    std::fprintf(stderr, "plc host: released; staying %lld ms\n", lingerMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(lingerMs));
+  }
   host.Stop();
   std::fprintf(stderr, "plc host: cycles %llu overruns %llu\n", static_cast<unsigned long long>(host.cycles()),
                static_cast<unsigned long long>(host.overruns()));

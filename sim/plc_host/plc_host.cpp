@@ -151,12 +151,15 @@ bool PlcHost::Call(const Packet& request, Packet& reply) {
   return answered;
 }
 
+void PlcHost::Release() {
+  if (!side_) return;
+  std::lock_guard<std::mutex> lock(kernelMutex_);
+  side_->Stop();
+}
+
 void PlcHost::Stop() {
   endpoint_.Stop();
-  if (side_) {
-    std::lock_guard<std::mutex> lock(kernelMutex_);
-    side_->Stop();
-  }
+  Release();
   // The release's lines are in the FIFO by now.
   fifoCopy_.Stop();
   if (started_) segment_.Remove();

@@ -63,6 +63,8 @@ class PlcHost {
   // One client exchange through the mailbox: while Run cycles, waits up to
   // 2 s; otherwise steps up to kReplyCycles cycles itself. False on time-out.
   bool Call(const Packet& request, Packet& reply);
+  // Releases the driven side (RTSReleaseRobot in data-server mode) once.
+  void Release();
   void Stop();
 
   // The kernel's exports, never while a cycle runs (not in data-server mode).

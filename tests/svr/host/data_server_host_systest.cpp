@@ -243,6 +243,21 @@ TEST_F(DataServerHost, CollisionSettingReachesTheKernelsSwitch) {
   std::ofstream(file) << original;
 }
 
+TEST_F(DataServerHost, ReleaseStopsTheSubProcessesButNotThePacketExchange) {
+  start({"--linger-ms", "4000"});
+  kill(host_->pid(), SIGTERM);
+  ASSERT_TRUE(waitUntil([] { return readFile(kLog).find("Quillon stopped") != std::string::npos; }, 5s));
+  // The core never ran, so it was not stopped: the request still waits out
+  // its 2 s in the mailbox.
+  const auto echo = exchangeOverQueues(commandPacket(10, 0, 0), 4000);
+  ASSERT_TRUE(echo.got);
+  EXPECT_NEAR(echo.ms, 2000.0, 300.0);
+  EXPECT_EQ(u16At(echo.body + 2), 2);
+  stop();
+  const auto left = zelor::test::runProcess({"/bin/sh", "-c", "pgrep -x zelor-plc-host || true"});
+  EXPECT_EQ(left.out, "") << "left running";
+}
+
 TEST_F(DataServerHost, HoldWaitsForTheReleaseSignalAndStopEndsTheHold) {
   host_ = std::make_unique<zelor::test::ChildProcess>(hostCommand({"--hold"}));
   ASSERT_TRUE(waitUntil([] { return readFile(kErr).find("holding") != std::string::npos; }, 20s)) << readFile(kErr);

@@ -1,6 +1,7 @@
 // The shared libraries load and export only what other binaries use.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -33,18 +34,24 @@ struct Library {
   std::regex allowed;
 };
 
-// The motion library as its host loads it: its settings globals come from libutils.
+// The motion library as a host without the data server loads it: its settings
+// globals come from libutils, the identification buffer from the stand-in.
 void* openVantrel() {
   if (dlopen(zelor::test::built::kUtils, RTLD_NOW | RTLD_GLOBAL) == nullptr) return nullptr;
+  if (dlopen(zelor::test::built::kExcitBufferStandIn, RTLD_NOW | RTLD_GLOBAL) == nullptr) return nullptr;
   return dlopen(zelor::test::built::kVantrel, RTLD_NOW | RTLD_LOCAL);
 }
 
 }  // namespace
 
 TEST(Deliverables, SharedLibrariesLoad) {
-  // The kernel resolves its settings globals from libutils at load.
+  // The kernel resolves its settings globals from libutils at load, and the
+  // identification buffer from the data server; opened alone, before the data
+  // server, it takes the buffer from the stand-in.
   void* utils = dlopen(zelor::test::built::kUtils, RTLD_NOW | RTLD_GLOBAL);
   ASSERT_NE(utils, nullptr) << dlerror();
+  void* buffer = dlopen(zelor::test::built::kExcitBufferStandIn, RTLD_NOW | RTLD_GLOBAL);
+  ASSERT_NE(buffer, nullptr) << dlerror();
   for (const char* lib : {zelor::test::built::kVantrel, zelor::test::built::kQuillon,
                           zelor::test::built::kPlugin}) {
     void* h = dlopen(lib, RTLD_NOW | RTLD_GLOBAL);
@@ -83,14 +90,39 @@ TEST(Deliverables, MotionLibraryExportsTheDynamics) {
   // The model record and torque bounds the planners write, and the two model
   // operations nothing in the library calls.
   for (const char* name : {"dynParam", "torMax", "torMin", "_Z14Jacobdot_SCARAPdS_PA4_dS1_S_",
-                           "_Z10calcTorquePdS_S_S_7DynPara", "_Z12InitDynParamv", "_Z6resetQv"}) {
+                           "_Z10calcTorquePdS_S_S_7DynPara", "_Z12InitDynParamv", "_Z6resetQv",
+                           "_Z30DynamicParameterAdaptive_scaraPfi", "_Z24DynamicFeedForward_scaraPf"}) {
     EXPECT_NE(dlsym(vantrel, name), nullptr) << name;
+  }
+}
+
+TEST(Deliverables, DataServerOffersTheIdentificationBuffer) {
+  // Loaded without the stand-in: the kernel's references to the buffer bind to
+  // the data server's own definitions, null and 0 at load.
+  ASSERT_NE(dlopen(zelor::test::built::kUtils, RTLD_NOW | RTLD_GLOBAL), nullptr) << dlerror();
+  void* quillon = dlopen(zelor::test::built::kQuillon, RTLD_NOW | RTLD_GLOBAL);
+  ASSERT_NE(quillon, nullptr) << dlerror();
+  auto* buffer = static_cast<void**>(dlsym(quillon, "g_tagExcit_6Pos"));
+  auto* size = static_cast<unsigned*>(dlsym(quillon, "g_tagExcit_6Pos_size"));
+  ASSERT_NE(buffer, nullptr);
+  ASSERT_NE(size, nullptr);
+  EXPECT_EQ(*buffer, nullptr);
+  EXPECT_EQ(*size, 0u);
+}
+
+// The PLC runtime finds the six entry points by name; the motion library
+// resolves the identification buffer from the data server.
+TEST(Deliverables, DataServerDefinesItsEntryPointsAndSharedRecords) {
+  const auto names = definedDynamicSymbols(zelor::test::built::kQuillon);
+  for (const char* wanted : {"RTSCreateParameter", "RTSStartRobot", "RTSPlcUpdateDI", "RTSPlcUpdateDO", "RTSRobotCmd",
+                             "RTSReleaseRobot", "g_tagExcit_6Pos", "g_tagExcit_6Pos_size", "g_coreInterface"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), wanted), names.end()) << "libquillon does not define " << wanted;
   }
 }
 
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
-      {zelor::test::built::kQuillon, std::regex(R"(RTS\w+)")},
+      {zelor::test::built::kQuillon, std::regex(R"(RTS\w+|g_tagExcit_6Pos|g_tagExcit_6Pos_size|g_coreInterface)")},
       // libvantrel: its C interface, the dynamics globals, and the path geometry, blending
       // and dynamics (mangled).
       {zelor::test::built::kVantrel,
@@ -100,7 +132,7 @@ TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
                   R"(calCubicEq|SignModified|ikineScara|DHTransMat|Jacobdot_SCARA|calcAB_SCARA|calcTCPAcc|)"
                   R"(MassInertiaMatrix|CenCorMatrix|Friction|Gravity|calcDynCoef|calcTorque|calcTorqueW7|)"
                   R"(InitDynParam|DynamicOptimal|calcPathMaxAcc|RadomExcit_scara|RadomExcit_scara_Z|)"
-                  R"(RadomExcit_6|resetQ)\w*|_ZNK?8Blending\w+)")},
+                  R"(RadomExcit_6|resetQ|DynamicParameterAdaptive_scara|DynamicFeedForward_scara)\w*|_ZNK?8Blending\w+)")},
       // libutils: the configuration classes and globals of the zelor namespaces
       // (mangled), the m_st_* parameter globals.
       {zelor::test::built::kUtils,

@@ -62,25 +62,36 @@ TEST(Sigpipe, ControlProgramIgnoresItFromStartUp) {
   EXPECT_TRUE(brevan.running()) << "brevan ended";
 }
 
-// The host process loads the data server (with the libraries it needs) and
-// then writes to a connection whose peer has gone; without the data server
+// The host process loads the data server, starts it (as the PLC runtime does
+// with its parameter-creation call) and then writes to a connection whose
+// peer has gone. Loading alone changes nothing, and without the data server
 // the same write ends the process, which shows the check can fail.
-TEST(Sigpipe, HostThatLoadedTheDataServerSurvivesAWriteToAClosedPeer) {
+TEST(Sigpipe, HostThatStartedTheDataServerSurvivesAWriteToAClosedPeer) {
+  enum class Host { kNothingLoaded, kLoaded, kStarted };
   struct Row {
     const char* name;
-    bool loadDataServer;
+    Host host;
     int expected;  // the child's exit code, 128 + signal when one ended it
   };
   const Row rows[] = {
-      {"data server loaded", true, 0},
-      {"nothing loaded", false, 128 + SIGPIPE},
+      {"data server started", Host::kStarted, 0},
+      {"data server loaded, not started", Host::kLoaded, 128 + SIGPIPE},
+      {"nothing loaded", Host::kNothingLoaded, 128 + SIGPIPE},
   };
   for (const Row& row : rows) {
     const pid_t child = zelor::test::forkChild([&] {
       std::signal(SIGPIPE, SIG_DFL);
-      if (row.loadDataServer) {
+      if (row.host != Host::kNothingLoaded) {
         if (dlopen(zelor::test::built::kUtils, RTLD_NOW | RTLD_GLOBAL) == nullptr) return 10;
         if (dlopen(zelor::test::built::kQuillon, RTLD_NOW | RTLD_GLOBAL) == nullptr) return 11;
+      }
+      if (row.host == Host::kStarted) {
+        using CreateFn = int (*)(void*);
+        auto create = reinterpret_cast<CreateFn>(dlsym(RTLD_DEFAULT, "RTSCreateParameter"));
+        if (create == nullptr) return 12;
+        // The child's standard output goes into the data server's FIFO from here on.
+        alignas(8) static unsigned char record[4096];
+        create(record);
       }
       return writeToClosedPipe();
     });

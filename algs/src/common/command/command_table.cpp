@@ -2,9 +2,11 @@
 
 #include <array>
 
+#include "common/command/conveyor_object_handlers.h"
 #include "common/command/jog_handlers.h"
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
+#include "common/command/point_conversion_handlers.h"
 #include "common/command/queued_exec_handlers.h"
 
 namespace {
@@ -12,6 +14,9 @@ namespace {
 // One row per command id, in table order; each handler lives with its own
 // concern. Ids without a row are echoed.
 constexpr std::array kRows{
+    CommandRow{8, OnPointForwardCal},
+    CommandRow{9, OnPointInverseCal},
+    CommandRow{15, OnGetCnvObject},
     CommandRow{27, OnGetAllcmdDone},
     CommandRow{28, OnGetStopStatus},
     CommandRow{31, OnHOMECmd},
@@ -38,6 +43,7 @@ constexpr std::array kRows{
     CommandRow{104, OnExicitZCmd},
     CommandRow{110, OnWAITCmd},
     CommandRow{120, OnTRIGCmd},
+    CommandRow{228, OnCalcUser},
     CommandRow{240, OnQueuedCmdStartExec},
     CommandRow{241, OnQueuedCmdStopExec},
     CommandRow{242, OnQueuedCmdForceStopExec},

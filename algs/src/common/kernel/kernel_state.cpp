@@ -22,13 +22,15 @@ std::uint8_t gDynamicOptimal = 0;
 std::uint8_t gTorqueFeedforward = 0;
 std::uint8_t gInputECP = 0;
 std::uint8_t gInputShaping = 0;
+std::int32_t gInputShapingFreq = 0;
+double gInputShapingDamp = 0.0;
 
 tagCurrentEncoder gCurrentEncoder[kEncoderChannels] = {};
 stConvPointOffset gConvPointOffset = {};
 std::uint16_t gCnvTimeCompensation = 0;
 Conveyor gConveyor0 = {};
 
-std::uint8_t gPhyDOs[kDigitalImageSize] = {};
 extern "C" {
+std::uint8_t gPhyDOs[kDigitalImageSize] = {};
 std::uint8_t gPhyDIs[kDigitalImageSize] = {};
 }

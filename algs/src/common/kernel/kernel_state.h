@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/protocol/command_records.h"
+#include "zelor_export.h"
 
 // Kernel-wide state: static single-instance records, zero at load unless said.
 
@@ -51,6 +52,10 @@ extern std::uint8_t gDynamicOptimal;
 extern std::uint8_t gTorqueFeedforward;
 extern std::uint8_t gInputECP;
 extern std::uint8_t gInputShaping;
+// Shaper frequency (Hz, above 0 switches shaping on) and damping of every
+// joint's shaper, as the parameter block gives them.
+extern std::int32_t gInputShapingFreq;
+extern double gInputShapingDamp;
 
 // Conveyor encoder channels, one per conveyor number: filtered position
 // (counts), its velocity (counts/s) and the count at the last capture.
@@ -72,9 +77,9 @@ extern std::uint16_t gCnvTimeCompensation;
 // Configuration of the conveyor whose object was handed over last.
 extern Conveyor gConveyor0;
 
-// Digital output image: output n is byte n - 1, 0 or 1. Bytes 0-63 are the
-// controller's own outputs, 100-999 the Modbus outputs.
+// Digital output and input images: point n is byte n - 1, 0 or 1. Bytes 0-63
+// are the controller's own points, 100-999 the Modbus points. Exported
+// through the C interface.
 inline constexpr int kDigitalImageSize = 1000;
-extern std::uint8_t gPhyDOs[kDigitalImageSize];
-// Digital input image: input n is byte n - 1. Exported through the C interface.
-extern "C" std::uint8_t gPhyDIs[kDigitalImageSize];
+extern "C" ZELOR_EXPORT std::uint8_t gPhyDOs[kDigitalImageSize];
+extern "C" ZELOR_EXPORT std::uint8_t gPhyDIs[kDigitalImageSize];

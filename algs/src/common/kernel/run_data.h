@@ -22,14 +22,14 @@ struct tagAlgsRunData {
   double reserved1[6];         // 624
   double cmdPose[6];           // 672: x, y, z, r of the commanded joints
   double cmdTcpAcc[6];         // 720: the same from the planned profile; [5] at 760
-  double statusA[6];           // 768: status floats of gSysParams in 0-3
-  double statusB[6];           // 816: further status floats in 0-3
-  double statusC;              // 864
+  double userFrame[6];         // 768: x, y, z, r of gSysParams.localParams
+  double toolFrame[6];         // 816: x, y, z, r of gSysParams.toolParams
+  double speedScaling;         // 864: the global speed ratio
   std::uint8_t reserved2[64];  // 872
   std::uint8_t ptpCommon[9];   // 936: the nine point-to-point ratios as whole numbers
   std::uint8_t armOrientation; // 945: 1 when joint 2 >= 0
   std::uint8_t reserved3[3];   // 946
-  std::uint8_t statusWord[2];  // 949: two status words of gSysParams
+  std::uint8_t frameIndex[2];  // 949: user and tool frame indices
   std::uint8_t runQueuedCmd;   // 951
   std::uint8_t pauseCmdFlag;   // 952
   std::uint8_t jogging;        // 953: mode 1 or 2
@@ -51,12 +51,12 @@ static_assert(offsetof(tagAlgsRunData, actTcpAcc) + 5 * sizeof(double) == 616);
 static_assert(offsetof(tagAlgsRunData, cmdPose) == 672);
 static_assert(offsetof(tagAlgsRunData, cmdTcpAcc) == 720);
 static_assert(offsetof(tagAlgsRunData, cmdTcpAcc) + 5 * sizeof(double) == 760);
-static_assert(offsetof(tagAlgsRunData, statusA) == 768);
-static_assert(offsetof(tagAlgsRunData, statusB) == 816);
-static_assert(offsetof(tagAlgsRunData, statusC) == 864);
+static_assert(offsetof(tagAlgsRunData, userFrame) == 768);
+static_assert(offsetof(tagAlgsRunData, toolFrame) == 816);
+static_assert(offsetof(tagAlgsRunData, speedScaling) == 864);
 static_assert(offsetof(tagAlgsRunData, ptpCommon) == 936);
 static_assert(offsetof(tagAlgsRunData, armOrientation) == 945);
-static_assert(offsetof(tagAlgsRunData, statusWord) == 949);
+static_assert(offsetof(tagAlgsRunData, frameIndex) == 949);
 static_assert(offsetof(tagAlgsRunData, runQueuedCmd) == 951);
 static_assert(offsetof(tagAlgsRunData, pauseCmdFlag) == 952);
 static_assert(offsetof(tagAlgsRunData, jogging) == 953);

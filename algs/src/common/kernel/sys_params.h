@@ -37,9 +37,6 @@ struct tagSysParams {
   std::uint32_t resetWord;
   // Cleared by every stop and parameter reset; the first also by the conveyor stop.
   std::uint8_t stopClearedFlags[3];
-  // Status values from the parameter block, reported in the run data.
-  float statusA[5];
-  float statusB[5];
   // Global speed ratio in percent (1..100) and the copy written alongside it.
   float speedFactorRatio;
   float speedFactorRatioCopy;
@@ -57,7 +54,9 @@ struct tagSysParams {
   std::uint8_t transition;
   // 1 queued program control, 2 jog control (id 47).
   std::uint32_t controlType;
-  // Requested frames (ids 250, 251); the frames in force live with the kinematics.
+  // User and tool frame: from the parameter block at set-up, then ids 250
+  // and 251; every queued move snapshots them and the run data reports them.
+  // The frames in force live with the kinematics.
   tagLocalParams localParams;
   tagToolParams toolParams;
   // External control point frame (ids 24, 25).

@@ -1,0 +1,3 @@
+#include "common/kernel/axes_group.h"
+
+AxesGroupRef* robotAxesGroup = nullptr;

@@ -1,0 +1,69 @@
+#include "subProcess/core/core_callbacks.h"
+
+#include <cstring>
+
+#include "install_paths.h"
+#include "log/line_log.h"
+#include "settings/kernel_values.h"
+#include "subProcess/core/core_sub_process.h"
+#include "subProcess/factory_access.h"
+
+namespace {
+
+int getPackage(Packet* dst) {
+  CoreSubProcess* core = CoreSubProcess::current();
+  return core != nullptr ? core->getPackage(dst) : 0;
+}
+
+void sendPackage(Packet* src) {
+  if (CoreSubProcess* core = CoreSubProcess::current()) core->sendPackage(src);
+}
+
+void freePackage(Packet* p) {
+  if (CoreSubProcess* core = CoreSubProcess::current()) core->freePackage(p);
+}
+
+Packet* allocPackage() {
+  CoreSubProcess* core = CoreSubProcess::current();
+  return core != nullptr ? core->allocPackage() : nullptr;
+}
+
+void clearPackageQueue() {
+  if (CoreSubProcess* core = CoreSubProcess::current()) core->clearPackageQueue();
+}
+
+void setValue(const char* key, double value) {
+  if (key == nullptr || key[0] == '\0') {
+    ZLOG_WARN("You trying to store null value");
+    return;
+  }
+  storeKernelValue(zelor::paths::kDataSettings, key, value);
+}
+
+double getValue(const char* key) {
+  if (key == nullptr || key[0] == '\0') {
+    ZLOG_WARN("You trying to get value by key(null)");
+    return 0;
+  }
+  return loadKernelValue(zelor::paths::kDataSettings, key);
+}
+
+void log(const char* text) {
+  if (text == nullptr) return;
+  // The debug sub-process's log stream takes the line once it exists; until
+  // then no sub-process of that kind is registered and the line is dropped.
+  if (subProcessFactory().getInterface(ISubProcess::DEBUG) == nullptr) return;
+}
+
+}  // namespace
+
+void fillCoreCallbacks(core_interface& table) {
+  table.getPackage = getPackage;
+  table.sendPackage = sendPackage;
+  table.freePackage = freePackage;
+  table.allocPackage = allocPackage;
+  table.clearPackageQueue = clearPackageQueue;
+  table.setValue = setValue;
+  table.getValue = getValue;
+  table.log = log;
+}

@@ -1,0 +1,129 @@
+#include "subProcess/core/packet_mailbox.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "log/line_log.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kMinPacketBytes = 7;
+constexpr int kPacketBytes = static_cast<int>(sizeof(Packet));
+
+}  // namespace
+
+void PacketMailbox::setRunning(bool running) { running_.store(running); }
+
+void PacketMailbox::wake() {
+  std::lock_guard<std::mutex> lock(replyMutex_);
+  replyCond_.notify_all();
+}
+
+int PacketMailbox::fetch(Packet* dst) {
+  if (dst == nullptr || requestPending_.load() == 0) return 0;
+  std::lock_guard<std::mutex> lock(requestMutex_);
+  std::memcpy(dst, &request_, sizeof request_);
+  return 1;
+}
+
+void PacketMailbox::answer(const Packet* src) {
+  if (src == nullptr) {
+    ZLOG_WARN("You will try send null package");
+  } else {
+    std::lock_guard<std::mutex> lock(replyMutex_);
+    if (!replyReady_) {
+      std::memcpy(&reply_, src, sizeof reply_);
+      replyReady_ = true;
+      replyCond_.notify_all();
+    }
+  }
+  requestPending_.store(0);
+}
+
+void PacketMailbox::receivePackage(int id, const char* src, int len) {
+  if (requestPending_.load() != 0) {
+    std::printf("[receivePackage] cmd lost:id : %d .\n", id);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(requestMutex_);
+  std::memset(&request_, 0, sizeof request_);
+  std::memcpy(&request_, src, static_cast<std::size_t>(len));
+  requestPending_.store(1);
+}
+
+// Takes the ready reply when it answers command id; another command's reply
+// (a late answer to an earlier requester) is discarded. Called with the
+// reply mutex held.
+bool PacketMailbox::pullPackage(char* dst, int id, int* dstLen) {
+  if (!replyReady_) return false;
+  replyReady_ = false;
+  if (reply_.cmdId != static_cast<std::uint16_t>(id)) {
+    std::printf("[pullPackage] id: %d, reply of id %d discarded .\n", id, reply_.cmdId);
+    return false;
+  }
+  reply_.header[0] = kPacketHeaderByte;
+  reply_.header[1] = kPacketHeaderByte;
+  const int length = reply_.length;
+  int copy = length + 5;
+  if (copy > kPacketBytes) copy = kPacketBytes;
+  std::memcpy(dst, &reply_, static_cast<std::size_t>(copy));
+  if (dstLen != nullptr) *dstLen = length + 6;
+  return true;
+}
+
+void PacketMailbox::discardLateReply(int id) {
+  std::lock_guard<std::mutex> lock(replyMutex_);
+  if (replyReady_) {
+    std::printf("[END] id: %d, send_flag is true !!! reset .\n", id);
+    replyReady_ = false;
+  }
+}
+
+int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int* dstLen) {
+  if (src == nullptr || dst == nullptr || srcLen < kMinPacketBytes || srcLen > kPacketBytes) {
+    ZLOG_ERROR("id: %d, packet of %d bytes refused", id, srcLen);
+    return 0;
+  }
+  std::lock_guard<std::mutex> exchangeLock(exchangeMutex_);
+  if (requestPending_.load() != 0) {
+    std::printf("[START] id:%d, recv_flag is true !!! reset .\n", id);
+    requestPending_.store(0);
+  }
+  discardLateReply(id);
+  receivePackage(id, src, srcLen);
+
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point deadline = start + std::chrono::microseconds(kTimeoutUs);
+  bool ok = false;
+  int rounds = 0;
+  for (;; ++rounds) {
+    std::unique_lock<std::mutex> lock(replyMutex_);
+    if (pullPackage(dst, id, dstLen)) {
+      ok = true;
+      break;
+    }
+    if (!running_.load()) {
+      lock.unlock();
+      ZLOG_TRACE("Stop by external...");
+      break;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+    if (elapsed.count() > kTimeoutUs - 1) {
+      const bool replyReady = replyReady_;
+      lock.unlock();
+      ZLOG_TRACE("try_count: %d, id: %d, diff: %ld ms, Package timeout..., recv_flag:%d,send_flag:%d", rounds, id,
+                 static_cast<long>(elapsed.count() / 1000), requestPending_.load(), replyReady ? 1 : 0);
+      break;
+    }
+    if (!replyReady_) replyCond_.wait_until(lock, deadline);
+  }
+
+  if (requestPending_.load() != 0) {
+    std::printf("[END] id: %d, recv_flag is true !!! reset .\n", id);
+    requestPending_.store(0);
+  }
+  discardLateReply(id);
+  return ok ? 1 : 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "common/protocol/packet.h"
+
+// The one-slot mailbox between the requesters and the motion kernel: a
+// requester posts one packet and waits up to 2 s; during its cycle the kernel
+// fetches the pending packet (fetch) and answers it (answer), which wakes the
+// requester. Its locks are its own, never the core's call mutex, because the
+// kernel answers while the cycle holds that mutex.
+class PacketMailbox {
+ public:
+  static constexpr int kTimeoutUs = 2'000'000;
+
+  // One exchange: posts src (srcLen bytes, 7..2056) and copies the reply of
+  // the same command id into dst (at most 2056 bytes). 1 on a reply, 0 on a
+  // refused request, a time-out or a stop.
+  int exchange(int id, const char* src, int srcLen, char* dst, int* dstLen);
+
+  // Kernel side: copies the pending request into dst; 1 when there was one.
+  // The request stays pending until answered.
+  int fetch(Packet* dst);
+  // Kernel side: stores the reply unless one is still unread, wakes the
+  // requester and clears the pending request.
+  void answer(const Packet* src);
+
+  void setRunning(bool running);
+  bool running() const { return running_.load(); }
+  // Ends a waiting exchange with failure.
+  void wake();
+
+ private:
+  void receivePackage(int id, const char* src, int len);
+  bool pullPackage(char* dst, int id, int* dstLen);
+  void discardLateReply(int id);
+
+  std::atomic<bool> running_{false};
+  std::mutex exchangeMutex_;
+
+  std::atomic<std::uint8_t> requestPending_{0};
+  std::mutex requestMutex_;
+  Packet request_{};
+
+  bool replyReady_ = false;
+  std::mutex replyMutex_;
+  std::condition_variable replyCond_;
+  Packet reply_{};
+};

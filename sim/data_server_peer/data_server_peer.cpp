@@ -182,7 +182,7 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
     putU16(reply->body + 2, static_cast<std::uint16_t>(params.size() + 2));
     putU16(reply->body + 4, request.id);
     reply->body[6] = request.ctrl;
-    std::memcpy(reply->body + kParamOffset, params.data(), params.size());
+    if (!params.empty()) std::memcpy(reply->body + kParamOffset, params.data(), params.size());
   }
   if (mode == Mode::StaleFirst) {
     auto stale = std::make_unique<QueueMessage>(*reply);

@@ -36,7 +36,9 @@ void redirectStdoutToFifo() {
   const int ret = fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
   std::printf("codesys control fd = %d ,ret = %d\n", fd, ret);
   // A full FIFO loses output instead of blocking the PLC runtime's threads.
-  static char* buffer = static_cast<char*>(std::malloc(10));
+  // The block is BUFSIZ bytes although one is used: some C libraries and
+  // checkers take a buffer handed to setbuffer as BUFSIZ long.
+  static char buffer[BUFSIZ];
   setbuffer(stdout, buffer, 1);
 }
 

@@ -120,13 +120,49 @@ TEST(Deliverables, DataServerDefinesItsEntryPointsAndSharedRecords) {
   }
 }
 
+TEST(Deliverables, MotionLibraryExportsItsCInterface) {
+  const auto names = definedDynamicSymbols(zelor::test::built::kVantrel);
+  const auto has = [&names](const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  for (const char* name :
+       {"vantrel_init", "vantrel_init_params", "vantrel_run", "vantrel_recv_visiondata", "vantrel_update_di",
+        "vantrel_get_di", "vantrel_update_do", "vantrel_update_modbusdi", "vantrel_update_modbusdo",
+        "vantrel_get_di_ptr", "vantrel_get_do_ptr", "vantrel_get_pose", "vantrel_get_armOrientation",
+        "vantrel_get_version", "vantrel_get_alarms", "vantrel_clear_alarm_by_index", "vantrel_get_AlgsTime",
+        "vantrel_get_stepin_enable", "vantrel_get_ready_status", "vantrel_get_stop_status", "vantrel_get_run_data",
+        "gPhyDIs", "gPhyDOs", "gIsCollisionDect"}) {
+    EXPECT_TRUE(has(name)) << "libvantrel exports " << name;
+  }
+  const auto utils = definedDynamicSymbols(zelor::test::built::kUtils);
+  EXPECT_EQ(std::find(utils.begin(), utils.end(), "gIsCollisionDect"), utils.end()) << "one collision switch";
+
+  // The images are 1000 bytes each.
+  const auto listing = zelor::test::runProcess(
+      {"/usr/bin/nm", "-D", "--defined-only", "--format=posix", zelor::test::built::kVantrel});
+  for (const char* image : {"gPhyDIs", "gPhyDOs"}) {
+    EXPECT_TRUE(std::regex_search(listing.out, std::regex(std::string("\\n") + image + R"( [BD] [0-9a-f]+ 0*3e8\n)")))
+        << image << " is 1000 bytes";
+  }
+  void* vantrel = openVantrel();
+  ASSERT_NE(vantrel, nullptr) << dlerror();
+  auto* di = static_cast<unsigned char*>(dlsym(vantrel, "gPhyDIs"));
+  using GetDiPtr = void (*)(void**);
+  auto getDiPtr = reinterpret_cast<GetDiPtr>(dlsym(vantrel, "vantrel_get_di_ptr"));
+  ASSERT_NE(di, nullptr);
+  ASSERT_NE(getDiPtr, nullptr);
+  void* pointer = nullptr;
+  getDiPtr(&pointer);
+  EXPECT_EQ(pointer, di);
+}
+
 TEST(Deliverables, ExportOnlyWhatTheSystemNames) {
   const std::vector<Library> libraries = {
       {zelor::test::built::kQuillon, std::regex(R"(RTS\w+|g_tagExcit_6Pos|g_tagExcit_6Pos_size|g_coreInterface)")},
       // libvantrel: its C interface, the dynamics globals, and the path geometry, blending
       // and dynamics (mangled).
       {zelor::test::built::kVantrel,
-       std::regex(R"(vantrel_\w+|gIsCollisionDect|sinQ|cosQ|tanQ|acosQ|asinQ|dynParam|torMax|torMin|)"
+       std::regex(R"(vantrel_\w+|gIsCollisionDect|gPhyDIs|gPhyDOs|sinQ|cosQ|tanQ|acosQ|asinQ|dynParam|torMax|torMin|)"
                   R"(_Z\d+(getPath|getPos|getTangent|getCurvature|calArcCenter|calArcCoodinate|Eul2UnitQua|)"
                   R"(UnitQua2Eul|MultiQua|InvUnitQua|QuaAxis|calcAxis|SlerpInsert|blendTangent|calForwardVm|)"
                   R"(calCubicEq|SignModified|ikineScara|DHTransMat|Jacobdot_SCARA|calcAB_SCARA|calcTCPAcc|)"

@@ -50,6 +50,8 @@ inline void ResetDriveState() {
   gDriverAlarmFlag = 0;
   gDriverResetFlag = 0;
   gEmergencyStop = 0;
+  gRobotEnableFlag = 0;
+  std::memset(gDriverEnbleFlag, 0, sizeof gDriverEnbleFlag);
   gSafeGuardStop = 0;
   gExcitMode = 0;
   gOutObj = {};

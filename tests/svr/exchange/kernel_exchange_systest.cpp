@@ -115,7 +115,7 @@ TEST_F(KernelOverQueues, OversizedAndOverlongMessagesAreHandledAndTheRoadStaysOp
   for (std::uint16_t length : {std::uint16_t{4096}, std::uint16_t{0xFFFF}}) {
     const auto reply = exchangeOverQueues(commandPacket(10, length, 0), 2500);
     ASSERT_TRUE(reply.got) << length;
-    EXPECT_LT(reply.ms, 100.0) << length;
+    EXPECT_LT(reply.ms, 500.0) << length << ": not answered at once";
     EXPECT_EQ(u16At(reply.body + 2), static_cast<std::uint16_t>(length + 2));
   }
   zelor::sim::drainLogChannel(15);

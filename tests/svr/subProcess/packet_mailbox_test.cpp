@@ -1,5 +1,7 @@
 #include "subProcess/core/packet_mailbox.h"
 
+#include <sched.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -217,4 +219,40 @@ TEST(PacketMailbox, StopEndsAWaitingExchange) {
   stopper.join();
   EXPECT_NE(out.finish().find("Stop by external..."), std::string::npos);
   EXPECT_LT(waited, 1s);
+}
+
+// Back-to-back exchanges with a kernel that answers as soon as it sees a
+// request: the answer to one request must never clear the next one's flag.
+TEST(PacketMailbox, BackToBackExchangesAreAllAnswered) {
+  PacketMailbox box;
+  box.setRunning(true);
+  std::atomic<bool> stop{false};
+  // Both on one CPU, so that the woken requester often runs before the kernel
+  // side has finished its answer.
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(0, &one);
+  cpu_set_t saved;
+  sched_getaffinity(0, sizeof saved, &saved);
+  sched_setaffinity(0, sizeof one, &one);
+  std::thread kernel([&] {
+    while (!stop) {
+      Packet in{};
+      if (box.fetch(&in)) box.answer(&in);
+      std::this_thread::sleep_for(50us);
+    }
+  });
+  int failed = 0;
+  zelor::test::StdoutCapture out;
+  for (int i = 0; i < 2000 && failed == 0; ++i) {
+    Packet reply{};
+    int len = 0;
+    if (exchange(box, request(999), reply, len) != 1) ++failed;
+  }
+  const std::string printed = out.finish();
+  stop = true;
+  kernel.join();
+  sched_setaffinity(0, sizeof saved, &saved);
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(printed.find("recv_flag is true"), std::string::npos) << "a request stayed pending after its reply";
 }

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "common/cycle/cycle_steps.h"
+#include "common/cycle/hand_guiding.h"
 #include "common/kernel/core_interface.h"
 #include "common/kernel/cycle_timing.h"
 #include "common/kernel/drive_state.h"
@@ -48,7 +49,7 @@ void WriteSetValues(AxesGroupRef& g) {
     joint.m_LatchType = gLatchType;
     joint.m_NewSetValues.m_Position = gRobotAxisMove.nextPos[j];
     gTorque[j] = joint.m_ActTorque;
-    joint.m_NewSetValues.m_Friction = 0.0;
+    joint.m_NewSetValues.m_Friction = HandGuidingFriction(j);
     gDriverEnbleFlag[j] = DriveEnabled(joint) ? 1 : 0;
     all = all && gDriverEnbleFlag[j] != 0;
   }

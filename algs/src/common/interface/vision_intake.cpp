@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,13 @@ void copyPoint(MulRobotConveyor::ObjectData& to, const MulRobotConveyor::ObjectD
 }  // namespace
 
 // An information line of the intake: to the data server's log and the kernel
-// log queues, under the name of the intake.
-#define VISION_LOG(fmt, ...)                                                                   \
-  do {                                                                                         \
-    KernelLog(fmt __VA_OPT__(, ) __VA_ARGS__);                                                 \
-    AlgsLogs::Instance().Info(kInterfaceSourcePath, "OnTCPCmd", __LINE__, fmt __VA_OPT__(, ) __VA_ARGS__); \
+// log queues, under the name of the intake. Formatted once for both.
+#define VISION_LOG(fmt, ...)                                                                          \
+  do {                                                                                                \
+    char visionLine[kKernelLogLineSize];                                                              \
+    std::snprintf(visionLine, sizeof visionLine, fmt __VA_OPT__(, ) __VA_ARGS__);                     \
+    KernelLog("%s", visionLine);                                                                      \
+    AlgsLogs::Instance().Info(kInterfaceSourcePath, "OnTCPCmd", __LINE__, "%s", visionLine);          \
   } while (0)
 
 int OnTCPCmd(const char* text) {

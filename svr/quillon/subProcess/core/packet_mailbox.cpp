@@ -29,17 +29,17 @@ int PacketMailbox::fetch(Packet* dst) {
 }
 
 void PacketMailbox::answer(const Packet* src) {
-  if (src == nullptr) {
-    ZLOG_WARN("You will try send null package");
-  } else {
-    std::lock_guard<std::mutex> lock(replyMutex_);
-    if (!replyReady_) {
-      std::memcpy(&reply_, src, sizeof reply_);
-      replyReady_ = true;
-      replyCond_.notify_all();
-    }
-  }
+  if (src == nullptr) ZLOG_WARN("You will try send null package");
+  std::lock_guard<std::mutex> lock(replyMutex_);
+  // Cleared before the requester can see the reply: cleared after it, the
+  // flag could belong to the next requester's request, which the kernel would
+  // then never fetch.
   requestPending_.store(0);
+  if (src != nullptr && !replyReady_) {
+    std::memcpy(&reply_, src, sizeof reply_);
+    replyReady_ = true;
+    replyCond_.notify_all();
+  }
 }
 
 void PacketMailbox::receivePackage(int id, const char* src, int len) {

@@ -1,0 +1,84 @@
+// The control cycle allocates nothing: heap allocations made on this
+// thread inside vantrel_run are counted over the moving scenario, from the
+// first cycle on. The kernel is started through vantrel_init (log queues,
+// multi-robot configuration), as the host starts it.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "moving_program.h"
+
+namespace {
+
+thread_local bool tCounting = false;
+std::atomic<long> gCycleAllocations{0};
+
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's hook interface (its header is not always installed).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, std::size_t),
+                                                         void (*free_hook)(const volatile void*));
+
+namespace {
+void OnMalloc(const volatile void*, std::size_t) {
+  if (tCounting) gCycleAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+void OnFree(const volatile void*) {}
+void InstallCounter() { __sanitizer_install_malloc_and_free_hooks(&OnMalloc, &OnFree); }
+}  // namespace
+#else
+void* operator new(std::size_t size) {
+  if (tCounting) gCycleAllocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+namespace {
+void InstallCounter() {}
+}  // namespace
+#endif
+
+namespace zelor::test {
+namespace {
+
+void CountedCycle() {
+  tCounting = true;
+  vantrel_run();
+  tCounting = false;
+}
+
+class CycleAllocation : public CycleRig {};
+
+TEST_F(CycleAllocation, MovingScenarioAllocatesNothing) {
+  InstallCounter();
+  FixedCore fixed;
+  vantrel_init(&rec(), gp_core_interface_inst);
+  Start();
+  MovingProgram program(*sim, fixed, &CountedCycle);
+  sim->SetConveyorRamp(0, 40);
+  encoder[0].inUse = 1;
+  gConveyor[0].dataSource = 1;
+  gConveyor[0].encoderResolution = 10.0f;
+  gConveyor[0].cameraTriggerOutput = 7;
+  gConveyor[0].triggerDistance = 30.0f;
+
+  program.Enable();
+  program.StartQueue();
+  program.QueueProgram();
+  const bool done = program.RunQueue(3000);
+  const int rest = program.JogThenStop(kStopEmergency, 60);
+  program.Cycle(100);
+
+  EXPECT_TRUE(done) << "the program ran to its end";
+  EXPECT_GT(rest, 0) << "the stop came to rest";
+  EXPECT_EQ(gCycleAllocations.load(), 0) << "heap allocations inside the cycle over " << program.cycles()
+                                         << " cycles";
+}
+
+}  // namespace
+}  // namespace zelor::test

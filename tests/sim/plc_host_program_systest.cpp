@@ -1,0 +1,131 @@
+// The PLC-runtime stand-in program, cycling in real time and reached by
+// another process through its packet endpoint and its segment.
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "built_paths.h"
+#include "common/protocol/command_records.h"
+#include "plc_host/host_segment.h"
+#include "plc_host/packet_endpoint.h"
+#include "process.h"
+
+namespace zelor::sim {
+namespace {
+
+constexpr key_t kKey = 0x5A02;
+constexpr const char* kSocket = "/tmp/plc_host.sock";
+constexpr const char* kErrFile = "/tmp/plc_host.err";
+
+bool exists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
+
+std::string readFile(const char* path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(PlcHostProgram, CyclesAnswersAndCleansUp) {
+  test::ChildProcess host({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + std::string(kErrFile), test::built::kPlcHost,
+                           "--key", std::to_string(kKey), "--socket", kSocket, "--realtime"});
+  const auto started = std::chrono::steady_clock::now();
+  while (!exists(kSocket) && std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(exists(kSocket)) << readFile(kErrFile);
+
+  KinematicsPose kp{};
+  Packet request{};
+  request.header[0] = request.header[1] = kPacketHeaderByte;
+  request.length = sizeof kp + 2;
+  request.cmdId = 8;
+  std::memcpy(request.params, &kp, sizeof kp);
+  Packet reply{};
+  ASSERT_EQ(ExchangePacket(kSocket, request, reply), ExchangeResult::kReply);
+  EXPECT_EQ(reply.cmdId, 8);
+  ASSERT_EQ(reply.length, sizeof kp + 2);
+  std::memcpy(&kp, reply.params, sizeof kp);
+  EXPECT_EQ(kp.result, 0);
+  EXPECT_GT(kp.position[0], 0.0f) << "the stretched arm lies along x";
+
+  EXPECT_EQ(ExchangePacket("/tmp/no-such.sock", request, reply), ExchangeResult::kError) << "no endpoint there";
+
+  {
+    HostSegment segment;
+    std::string error;
+    ASSERT_TRUE(segment.Attach(kKey, error)) << error;
+    const AxesGroupRef& g = segment.records()->axesGroup;
+    for (int j = 0; j < 4; ++j) {
+      EXPECT_EQ(g.m_Joints[j].m_NewSetValues.m_Position, g.m_Joints[j].m_ActPosition) << "joint " << j + 1 << " at rest";
+    }
+  }
+
+  // At least 1,000 cycles of 4 ms.
+  std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+  const int status = host.stop(SIGTERM, std::chrono::seconds(10));
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string err = readFile(kErrFile);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(err, m, std::regex(R"(cycles (\d+) overruns (\d+))"))) << err;
+  EXPECT_GE(std::stoull(m[1]), 1000u) << err;
+  EXPECT_FALSE(exists(kSocket)) << "socket removed";
+  HostSegment gone;
+  std::string error;
+  EXPECT_FALSE(gone.Attach(kKey, error)) << "segment removed";
+  unlink(kErrFile);
+}
+
+TEST(PlcHostProgram, MissingLibraryIsAStartError) {
+  const auto r = test::runProcess({test::built::kPlcHost, "--key", std::to_string(kKey + 1), "--socket", kSocket,
+                                   "--vantrel", "/tmp/no-such-libvantrel.so"},
+                                  {}, std::chrono::seconds(20));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("cannot load /tmp/no-such-libvantrel.so"), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(kSocket));
+  HostSegment none;
+  std::string error;
+  EXPECT_FALSE(none.Attach(kKey + 1, error));
+}
+
+TEST(PlcHostProgram, RefusesWhatIsNotOnePacket) {
+  test::ChildProcess host({test::built::kPlcHost, "--key", std::to_string(kKey + 2), "--socket", kSocket});
+  const auto started = std::chrono::steady_clock::now();
+  while (!exists(kSocket) && std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(exists(kSocket));
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, kSocket);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const char shortRequest[10] = {};
+  ASSERT_EQ(send(fd, shortRequest, sizeof shortRequest, 0), 10);
+  unsigned char answer[8] = {};
+  EXPECT_EQ(recv(fd, answer, sizeof answer, 0), 1);
+  EXPECT_EQ(answer[0], kEndpointRefused);
+  close(fd);
+  const int status = host.stop(SIGINT, std::chrono::seconds(10));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+}  // namespace
+}  // namespace zelor::sim

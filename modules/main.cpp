@@ -21,7 +21,9 @@ constexpr int kInfo = 2;
 [[maybe_unused]] const bool kExchangeOpen = (m_exchange.open(zelor::paths::kLogKeyPath), true);
 
 // Standard output's one-byte buffer.
-char gStdoutBuffer[1];
+// BUFSIZ bytes although one is used: some C libraries and checkers take a
+// buffer handed to setvbuf as BUFSIZ long.
+char gStdoutBuffer[BUFSIZ];
 
 }  // namespace
 
@@ -41,7 +43,7 @@ int main() {
   const int fd = fileno(stdout);
   const int ret = fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan ...  fd = {} ,ret = {}.", fd, ret);
-  std::setvbuf(stdout, gStdoutBuffer, _IOFBF, sizeof gStdoutBuffer);
+  std::setvbuf(stdout, gStdoutBuffer, _IOFBF, 1);
 
   zelor::brevan::ModuleController controller;
   controller.LoadAll();

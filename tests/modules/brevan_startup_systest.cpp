@@ -123,7 +123,10 @@ TEST(BrevanStartup, LoadAllLogsItsStepsAndCreatesTheStatusMemoryWhenAbsent) {
   for (const std::string& line : channel15.lines()) {
     if (found < expected.size() && line.find(expected[found]) != std::string::npos) ++found;
   }
-  EXPECT_EQ(found, expected.size()) << "missing or out of order: " << expected[std::min(found, expected.size() - 1)];
+  std::string seen;
+  for (const std::string& line : channel15.lines()) seen += line + "\n";
+  EXPECT_EQ(found, expected.size()) << "missing or out of order: " << expected[std::min(found, expected.size() - 1)]
+                                    << "\nchannel 15:\n" << seen;
 
   // brevan made the memory; the peer attached after it finds the magic and
   // clears nothing.

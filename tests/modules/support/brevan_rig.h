@@ -7,11 +7,15 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ipc.h>
+#include <sys/msg.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,7 +31,7 @@
 #include <thread>
 
 #include "built_paths.h"
-#include "log_reader/log_queue_reader.h"
+#include "log/log_line.h"
 #include "process.h"
 
 namespace zelor::test {
@@ -67,23 +71,63 @@ inline bool listening(int port) {
   return false;
 }
 
-// Collects one log channel's lines from before the programs start: a channel
-// queue holds only a few lines, and lines that do not fit are dropped.
+// Queues of this sandbox's IPC namespace may hold 4 MiB, as on the
+// controller, where brevan may raise its command queues to 2 MiB: log
+// channels then keep a start-up's burst of lines instead of dropping all past
+// the eighth. Log queues that exist already are enlarged too.
+inline bool allowRoomyQueues() {
+  constexpr unsigned kRoom = 4 * 1024 * 1024;
+  std::ofstream limit("/proc/sys/kernel/msgmnb");
+  limit << kRoom << '\n';
+  if (!limit.flush()) return false;
+  for (int channel = 0; channel < 16; ++channel) {
+    const int msq = msgget(ftok("/root/", channel), 0);
+    msqid_ds info{};
+    if (msq < 0 || msgctl(msq, IPC_STAT, &info) != 0) continue;
+    info.msg_qbytes = kRoom;
+    msgctl(msq, IPC_SET, &info);
+  }
+  return true;
+}
+
+// Collects one log channel's lines from before the programs start. A channel
+// queue holds five lines and drops what does not fit, and a program's
+// start-up logs more at once than a reader on a loaded machine takes in time;
+// so the recorder makes the queue itself, keeps its byte limit raised (each
+// program's sink lowers it when it starts) and waits on it.
 class ChannelRecorder {
  public:
-  explicit ChannelRecorder(int channel) : thread_([this, channel] {
-      while (!stopping_) {
-        std::string line;
-        if (zelor::sim::readLogChannel(channel, line, 20)) {
-          std::lock_guard lock(mutex_);
-          lines_.push_back(line);
-        } else {
-          std::this_thread::sleep_for(1ms);
-        }
-      }
-    }) {}
+  explicit ChannelRecorder(int channel)
+      : roomy_(allowRoomyQueues()),
+        msq_(msgget(ftok("/root/", channel), IPC_CREAT | 0666)),
+        keeper_([this] {
+          while (!stopping_) {
+            msqid_ds info{};
+            if (msgctl(msq_, IPC_STAT, &info) == 0 && info.msg_qbytes < kRoom) {
+              info.msg_qbytes = kRoom;
+              msgctl(msq_, IPC_SET, &info);
+            }
+            std::this_thread::sleep_for(50us);
+          }
+        }),
+        thread_([this] {
+          spdlog::LogLine line{};
+          while (msq_ >= 0) {
+            std::memset(line.text, 0, sizeof line.text);
+            if (msgrcv(msq_, &line, sizeof line.text, 0, MSG_NOERROR) < 0) {
+              if (errno == EINTR) continue;
+              break;
+            }
+            if (line.type == kStopType) break;
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line.text, strnlen(line.text, sizeof line.text));
+          }
+        }) {}
   ~ChannelRecorder() {
     stopping_ = true;
+    keeper_.join();
+    spdlog::LogLine stop{kStopType, {}};
+    if (msq_ >= 0) msgsnd(msq_, &stop, 1, 0);
     thread_.join();
   }
   std::vector<std::string> lines() {
@@ -100,21 +144,16 @@ class ChannelRecorder {
   }
 
  private:
+  static constexpr long kStopType = 0x5707;
+  static constexpr unsigned long kRoom = 4 * 1024 * 1024;
+  bool roomy_;
+  int msq_;
   std::atomic<bool> stopping_{false};
+  std::thread keeper_;
   std::mutex mutex_;
   std::vector<std::string> lines_;
   std::thread thread_;
 };
-
-// Queues created from now on in this sandbox's IPC namespace may hold 4 MiB,
-// as on the controller, where brevan may raise its command queues to 2 MiB:
-// log channels then keep a start-up's burst of lines instead of dropping all
-// past the eighth.
-inline bool allowRoomyQueues() {
-  std::ofstream limit("/proc/sys/kernel/msgmnb");
-  limit << 4 * 1024 * 1024 << '\n';
-  return static_cast<bool>(limit.flush());
-}
 
 class TempDir {
  public:

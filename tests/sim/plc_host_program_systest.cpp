@@ -93,6 +93,17 @@ TEST(PlcHostProgram, CyclesAnswersAndCleansUp) {
   unlink(kErrFile);
 }
 
+TEST(PlcHostProgram, FreeRunWithTheProjectsSettings) {
+  const auto r = test::runProcess({test::built::kPlcHost, "--key", std::to_string(kKey + 3), "--socket", kSocket,
+                                   "--project", "--cycles", "200", "--log-file", "/tmp/plc_host_kernel.log"},
+                                  {}, std::chrono::seconds(30));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("cycles 200 overruns 0"), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(kSocket));
+  EXPECT_FALSE(readFile("/tmp/plc_host_kernel.log").empty()) << "the kernel's lines reach the file";
+  unlink("/tmp/plc_host_kernel.log");
+}
+
 TEST(PlcHostProgram, MissingLibraryIsAStartError) {
   const auto r = test::runProcess({test::built::kPlcHost, "--key", std::to_string(kKey + 1), "--socket", kSocket,
                                    "--vantrel", "/tmp/no-such-libvantrel.so"},

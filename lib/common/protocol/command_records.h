@@ -21,6 +21,20 @@ struct tagGetPoseInput {
 static_assert(sizeof(tagGetPoseInput) == 96);
 static_assert(offsetof(tagGetPoseInput, tool) == 48);
 
+// Pose query reply (id 10): "Right" or "Left" NUL-padded, the pose in the
+// given frames, then reserved bytes (zero).
+inline constexpr std::size_t kHandTextSize = 8;
+struct tagGetPoseOutput {
+  char hand[kHandTextSize];
+  double x;
+  double y;
+  double z;
+  double r;
+  std::uint8_t reserved[16];
+};
+static_assert(sizeof(tagGetPoseOutput) == 56);
+static_assert(offsetof(tagGetPoseOutput, x) == 8);
+
 // User or tool frame with its table index (ids 250, 251).
 struct tagCoordParamsFull {
   std::uint32_t index;
@@ -31,6 +45,16 @@ struct tagCoordParamsFull {
 };
 static_assert(sizeof(tagCoordParamsFull) == 20);
 static_assert(offsetof(tagCoordParamsFull, x) == 4);
+
+// Pose reset (id 11): with a non-zero flag, joint 2's home value is taken
+// from the two angles.
+struct tagResetPose {
+  std::uint8_t flag;
+  float a;
+  float b;
+};
+static_assert(sizeof(tagResetPose) == 9);
+static_assert(offsetof(tagResetPose, a) == 1);
 
 // External control point frame (id 25).
 struct tagCoordParams {

@@ -70,6 +70,17 @@ bool CheckJumpHeights(const JumpCommand& c, const HeightRules& rules);
 // Target joints and base-frame pose from the command; false after its alarm.
 bool SolveTarget(const JumpCommand& c, double joints[4], WCSPosition* pose);
 
+// A queued jump's start (the look-ahead joints), limits and target, checked
+// under rules and written into the entry and the look-ahead; false after the
+// refusal's alarm.
+struct LookAheadJump {
+  double start[4];
+  double target[4];
+  JointLimits limits;
+  JointLimits unscaled;
+};
+bool PrepareFromLookAhead(const JumpCommand& c, const HeightRules& rules, PreDealData* entry, LookAheadJump* out);
+
 // Per-joint steps of joints 1, 2 and 4 (element 2 is joint 3's, kept for the
 // torque model); anyMoves when one of the three moves.
 struct JointSteps {

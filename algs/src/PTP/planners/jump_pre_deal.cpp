@@ -13,22 +13,11 @@ void JUMPPreDeal(const PackedBaseCmd* cmd, PreDealData* entry) {
     Fail(107);  // a jump cannot follow a conveyor
     return;
   }
-  const JointTheta& at = gPreDealPos.joint;
-  const double start[4] = {at.j1, at.j2, at.j3, at.j4};
-  if (!CheckPresent(start, c, kPreDealRules)) return;
-  for (int i = 0; i < 4; ++i) entry->jumpMove.initialPos[i] = start[i];
-  JointLimits limits;
-  JointLimits unscaled;
-  if (!ComputeLimits(c, &limits, &unscaled)) return;
-  ForwardCalBase(&gPreDealPos, &entry->jumpMove.origin, &c.tool);
-
-  double target[4];
-  if (!SolveTarget(c, target, &entry->targetPose)) return;
-  gPreDealPos.joint = {target[0], target[1], target[2], target[3]};
-  entry->jumpZUpper = c.zLimit;
-  if (!CheckTargetHeight(target[2], c, kPreDealRules)) return;
-  for (int i = 0; i < 4; ++i) entry->targetAngle[i] = target[i];
-  if (!CheckJumpHeights(c, kPreDealRules)) return;
+  LookAheadJump p;
+  if (!PrepareFromLookAhead(c, kPreDealRules, entry, &p)) return;
+  const double* start = p.start;
+  const double* target = p.target;
+  const JointLimits& limits = p.limits;
 
   ClearRunState(&entry->jumpMove.lift);
   ClearRunState(&entry->jumpMove.descent);

@@ -31,26 +31,35 @@ Frame frameOf(const TrajPlanData& plan) {
 }
 
 bool build(const Frame& f, const Segments& frameSegs, MotionData& md) {
-  Segments seg = frameSegs;
-  if (f.reversed) {
-    // Time reversal keeps the sign of jerk and reverses the order.
-    for (int k = 1; k <= 7; ++k) {
-      seg.d[k] = frameSegs.d[8 - k];
-      seg.j[k] = frameSegs.j[8 - k];
-    }
-  }
-  md = MotionData{};
+  md.pos[0] = 0.0;
   md.vel[0] = f.vStart;
+  md.acc[0] = 0.0;
+  md.jerk[0] = 0.0;
+  md.time[0] = 0.0;
+  double p = 0.0;
+  double v = f.vStart;
+  double a = 0.0;
+  double time = 0.0;
   for (int k = 1; k <= 7; ++k) {
-    const double t = seg.d[k];
-    const double j = seg.j[k];
+    // Time reversal keeps the sign of jerk and reverses the order.
+    const int from = f.reversed ? 8 - k : k;
+    const double t = frameSegs.d[from];
+    const double j = frameSegs.j[from];
+    // The arithmetic of Cal_Accelelation, Cal_Velocity and Cal_Displacement.
+    const double aNext = a + j * t;
+    const double vNext = v + a * t + j * t * t / 2.0;
+    p = p + v * t + a * t * t / 2.0 + j * t * t * t / 6.0;
+    v = vNext;
+    a = aNext;
+    time += t;
     md.jerk[k] = j;
-    md.acc[k] = Cal_Accelelation(t, j, md.acc[k - 1]);
-    md.vel[k] = Cal_Velocity(t, j, md.acc[k - 1], md.vel[k - 1]);
-    md.pos[k] = Cal_Displacement(t, j, md.acc[k - 1], md.vel[k - 1], md.pos[k - 1]);
-    md.time[k] = md.time[k - 1] + t;
+    md.acc[k] = a;
+    md.vel[k] = v;
+    md.pos[k] = p;
+    md.time[k] = time;
   }
-  return traj_plan_common::allFinite(md);
+  // A non-finite duration, jerk or state carries into the last boundary.
+  return std::isfinite(p) && std::isfinite(v) && std::isfinite(a) && std::isfinite(time);
 }
 
 }  // namespace traj7s
@@ -90,9 +99,15 @@ bool empty(const Side& s) { return s.tj <= 0.0 && s.ta <= 0.0; }
 
 double sideDistance(double v, double vPeak, const Side& s) { return (v + vPeak) * (s.tj + s.ta / 2.0); }
 
+// md is finite (build checked it).
 int commit(TrajPlanData& plan, const MotionData& md) {
   plan.motion = md;
-  traj_plan_common::storeSegmentOutputs(plan);
+  plan.tAcc = md.time[3];
+  plan.tDec = md.time[7] - md.time[4];
+  plan.tTotal = md.time[7];
+  double largest = 0.0;
+  for (double j : md.jerk) largest = std::max(largest, std::fabs(j));
+  plan.jerk = largest;
   return 0;
 }
 

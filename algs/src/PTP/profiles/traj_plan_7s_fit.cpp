@@ -86,6 +86,14 @@ double shortest(double dv, double knee, double invA, double jerkTime, double inv
   return dv * invA + jerkTime;
 }
 
+// Distance of the shortest sides alone at vc (the db of sidesAt).
+double sidesDistance(const Limits& l, double vc) {
+  const Frame& f = *l.f;
+  const double m1 = shortest(std::fabs(vc - f.vLow), l.kneeLow, l.invALow, l.jerkTimeLow, l.invJerk);
+  const double m2 = shortest(std::fabs(f.vHigh - vc), l.kneeHigh, l.invAHigh, l.jerkTimeHigh, l.invJerk);
+  return m1 * ((f.vLow + vc) * 0.5) + m2 * ((vc + f.vHigh) * 0.5);
+}
+
 // The sides alone: times and distance, no window yet.
 Window sidesAt(const Limits& l, double vc) {
   const Frame& f = *l.f;
@@ -107,8 +115,8 @@ Window sidesAt(const Limits& l, double vc) {
   return w;
 }
 
-Window windowAt(const Limits& l, double vc) {
-  Window w = sidesAt(l, vc);
+// Completes the window of sides found by sidesAt.
+void finishWindow(const Limits& l, Window& w) {
   // A part that moves takes added time (standing still is no plan), a side
   // only when it may.
   const bool takes[3] = {l.stretch1 && w.rate[kSide1] > 0.0, w.rate[kCruise] > 0.0,
@@ -125,6 +133,11 @@ Window windowAt(const Limits& l, double vc) {
     w.tLo = w.tb + rest / w.rate[w.fast];
     w.tHi = w.tb + rest / w.rate[w.slow];
   }
+}
+
+Window windowAt(const Limits& l, double vc) {
+  Window w = sidesAt(l, vc);
+  finishWindow(l, w);
   return w;
 }
 
@@ -205,19 +218,22 @@ bool falsePosition(G g, double x0, double g0, double x1, double g1, int rounds, 
 // shrink to a point there, often the shortest duration of its stretch.
 Window domainEnd(const Limits& l, const Window& inside, const Window& outside) {
   const double dist = l.f->dist;
-  Window best = inside;
   double lastVc = inside.vc;
+  double bestVc = inside.vc;
+  bool moved = false;
   auto spare = [&](double vc) {
     lastVc = vc;
-    return dist - sidesAt(l, vc).db;
+    return dist - sidesDistance(l, vc);
   };
   const double tolerance = 1e-9 * std::max(1.0, dist);
   falsePosition(spare, inside.vc, dist - inside.db, outside.vc, dist - outside.db, kRounds, [&](double g) {
     if (g < 0.0) return false;
-    best = windowAt(l, lastVc);
+    bestVc = lastVc;
+    moved = true;
     return g <= tolerance;
   });
-  return best;
+  // Only the last spare velocity found needs its window.
+  return moved ? windowAt(l, bestVc) : inside;
 }
 
 // How far T lies beyond the window: positive above it, negative below it,
@@ -268,9 +284,32 @@ double leastDistance(const Window& a, const Window& b) {
   return std::min(a.m1, b.m1) * a.rate[kSide1] + std::min(a.m2, b.m2) * a.rate[kSide2];
 }
 
+// No plan covers less distance than this. With the larger acceleration
+// limit on both sides a side only gets shorter, and the shortest change is
+// concave in its velocity change. A cruise velocity between the boundary
+// velocities passes every velocity between them with an acceleration no
+// larger than the fastest plain change between them has at that velocity,
+// so it covers at least that change's distance; above vHigh it covers more.
+// Below vLow the sides' distance is a sum of concave functions of the dip,
+// least at an end: no dip, or a dip to rest.
+double leastPlanDistance(const Frame& f) {
+  const double a = std::max(f.aLow, f.aHigh);
+  const double invJerk = 1.0 / f.jerk;
+  const double knee = a * a * invJerk;
+  const double jerkTime = a * invJerk;
+  const double invA = 1.0 / a;
+  const double direct = shortest(f.vHigh - f.vLow, knee, invA, jerkTime, invJerk) * (f.vLow + f.vHigh) * 0.5;
+  const double viaRest = (shortest(f.vLow, knee, invA, jerkTime, invJerk) * f.vLow +
+                          shortest(f.vHigh, knee, invA, jerkTime, invJerk) * f.vHigh) *
+                         0.5;
+  return std::min(direct, viaRest);
+}
+
 }  // namespace
 
 bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, MotionData& out) {
+  // Rounding of the sides' distances is far below this margin.
+  if (f.dist < leastPlanDistance(f) * (1.0 - 1e-9)) return false;
   const Limits l = limitsOf(f);
   const double top = f.vMax;
   const double P = f.period;
@@ -323,7 +362,7 @@ bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, Mot
   }
   if (!anyLive) return false;
   for (int i = 0; i < count; ++i) {
-    if ((i > 0 && live[i - 1]) || live[i]) cellEnd[i] = windowAt(l, marks[i]);
+    if ((i > 0 && live[i - 1]) || live[i]) finishWindow(l, cellEnd[i]);
   }
 
   // Windows of the live cells, with room for the ends of the spare

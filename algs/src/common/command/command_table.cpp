@@ -2,11 +2,15 @@
 
 #include <array>
 
+#include "common/command/conveyor_handlers.h"
 #include "common/command/conveyor_object_handlers.h"
+#include "common/command/io_handlers.h"
 #include "common/command/jog_handlers.h"
+#include "common/command/latch_handlers.h"
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
 #include "common/command/point_conversion_handlers.h"
+#include "common/command/pose_frame_handlers.h"
 #include "common/command/queued_exec_handlers.h"
 
 namespace {
@@ -16,10 +20,23 @@ namespace {
 constexpr std::array kRows{
     CommandRow{8, OnPointForwardCal},
     CommandRow{9, OnPointInverseCal},
+    CommandRow{10, OnGetPose},
+    CommandRow{11, OnResetPose},
+    CommandRow{14, OnSetConveyorParams},
     CommandRow{15, OnGetCnvObject},
+    CommandRow{16, OnSynCnv},
+    CommandRow{17, OnStopSynCnv},
+    CommandRow{18, OnGetEncoder},
+    CommandRow{19, OnSetCnvPointOffset},
+    CommandRow{23, OnSetCnvTimeCompensation},
+    CommandRow{26, OnGetAngle},
     CommandRow{27, OnGetAllcmdDone},
     CommandRow{28, OnGetStopStatus},
     CommandRow{31, OnHOMECmd},
+    CommandRow{32, OnSetLatch},
+    CommandRow{33, OnLatchEnable},
+    CommandRow{34, OnGetLatchPos},
+    CommandRow{35, OnSetLatchPosTemplate},
     CommandRow{47, OnControlType},
     CommandRow{50, OnArmOrientation},
     CommandRow{51, OnTransition},
@@ -43,6 +60,17 @@ constexpr std::array kRows{
     CommandRow{104, OnExicitZCmd},
     CommandRow{110, OnWAITCmd},
     CommandRow{120, OnTRIGCmd},
+    CommandRow{130, OnIOMultiplexing},
+    CommandRow{131, OnIODO},
+    CommandRow{132, OnIODAC},
+    CommandRow{133, OnIODI},
+    CommandRow{134, OnIOADC},
+    CommandRow{136, OnIODOEx},
+    CommandRow{137, OnIODIEx},
+    CommandRow{138, OnIOADCEx},
+    CommandRow{139, OnIODACEx},
+    CommandRow{144, OnMulIODO},
+    CommandRow{220, OnUserParam},
     CommandRow{228, OnCalcUser},
     CommandRow{240, OnQueuedCmdStartExec},
     CommandRow{241, OnQueuedCmdStopExec},
@@ -50,6 +78,8 @@ constexpr std::array kRows{
     CommandRow{245, OnQueuedCmdClear},
     CommandRow{246, OnQueuedCmdCurrentIndex},
     CommandRow{247, OnQueuedCmdLeftSpace},
+    CommandRow{250, OnLocalParams},
+    CommandRow{251, OnToolParams},
     CommandRow{248, OnQueuedCmdStopClearExec},
     CommandRow{249, OnQueuedCmdHardStopClearExec},
 };

@@ -200,7 +200,9 @@ TEST_F(Blend, PeakAccelerationFromTheSetPointsStaysWithinTheLimit) {
     }
     EXPECT_LE(peak, kA) << c.name << " at " << first.endSpeed << " mm/s over " << b.getPathLen() << " mm";
     // Blends shorter than 10 mm round the corner far more slowly.
-    if (b.getPathLen() >= 10.0) EXPECT_GT(peak, 0.5 * kA) << c.name << ": the cap is not far below the limit";
+    if (b.getPathLen() >= 10.0) {
+      EXPECT_GT(peak, 0.5 * kA) << c.name << ": the cap is not far below the limit";
+    }
   }
 }
 

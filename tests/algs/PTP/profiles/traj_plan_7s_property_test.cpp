@@ -154,20 +154,42 @@ double fewestPeriods(const TrajPlanData& in) {
   return best;
 }
 
+// Plans against the exhaustive search: refused exactly when the search
+// finds nothing, otherwise no longer than the search's shortest.
+void expectFewestPeriods(const TrajPlanData& in) {
+  TrajPlanData plan = in;
+  const int rc = TrajPlan7S(&plan);
+  const double fewest = fewestPeriods(in);
+  if (fewest == 0.0) {
+    EXPECT_NE(rc, 0) << describe(in);
+    return;
+  }
+  ASSERT_EQ(rc, 0) << "the search finds " << fewest << " periods: " << describe(in);
+  // The planner may find a sliver of cruise speeds the grid steps over.
+  EXPECT_LE(std::round(plan.tTotal / kPeriod), fewest) << describe(in);
+}
+
 TEST(TrajPlan7SProperty, TakesTheFewestWholePeriodsThatKeepTheLimits) {
   std::mt19937_64 rng(0xfe11);
+  for (int i = 0; i < 300; ++i) expectFewestPeriods(drawMove(rng, i % 4 != 0));
+}
+
+// Moves about as long as the shortest speed change between their boundary
+// speeds, or shorter: where a plan dips below both, runs between them, or
+// none exists, and the planner refuses without searching.
+TEST(TrajPlan7SProperty, ShortMovesBetweenRunningSpeedsMatchTheExhaustiveSearch) {
+  std::mt19937_64 rng(0x5407);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
   for (int i = 0; i < 300; ++i) {
-    const TrajPlanData in = drawMove(rng, i % 4 != 0);
-    TrajPlanData plan = in;
-    const int rc = TrajPlan7S(&plan);
-    const double fewest = fewestPeriods(in);
-    if (fewest == 0.0) {
-      EXPECT_NE(rc, 0) << describe(in);
-      continue;
-    }
-    ASSERT_EQ(rc, 0) << "the search finds " << fewest << " periods: " << describe(in);
-    // The planner may find a sliver of cruise speeds the grid steps over.
-    EXPECT_LE(std::round(plan.tTotal / kPeriod), fewest) << describe(in);
+    TrajPlanData in = drawMove(rng, true);
+    const double vLow = std::min(in.vStart, in.vEnd);
+    const double vHigh = std::max(in.vStart, in.vEnd);
+    const double a = std::max(in.aMax, in.aMaxDec);
+    const double change = changeTime(vHigh - vLow, a, in.jerk) * (vLow + vHigh) / 2;
+    const double viaRest = (changeTime(vLow, a, in.jerk) * vLow + changeTime(vHigh, a, in.jerk) * vHigh) / 2;
+    // From a thousandth to twice the least of the two, the boundaries included.
+    in.dist = std::max(1e-6, std::min(change, viaRest) * (i % 10 == 0 ? 1.0 : std::pow(10.0, -3 + 3.3 * u(rng))));
+    expectFewestPeriods(in);
   }
 }
 

@@ -262,7 +262,10 @@ TEST(ExterAxisStall, GettersAnswerAtOnceWithTheLastStatusWhileTheDriverHoldsTheS
       std::this_thread::sleep_for(4ms);  // one control period
     }
     EXPECT_EQ(waited, 0) << "getter calls that waited";
-    EXPECT_LT(slowest, 1ms) << "slowest getter " << slowestName << " took "
+    // Waiting shows as a voluntary switch (above). Wall time under a loaded,
+    // sanitized run is no speed measure: the bound only has to lie far below
+    // the hold, which a call that waited for the driver would reach.
+    EXPECT_LT(slowest, 100ms) << "slowest getter " << slowestName << " took "
                             << std::chrono::duration_cast<std::chrono::microseconds>(slowest).count() << " us";
     EXPECT_GT(calls, 6) << "the getters were not called during the stall";
     EXPECT_EQ(countContaining(core.logs, "[ExterAxisRTU] status semaphore held by the driver"),
@@ -324,7 +327,7 @@ TEST(ExterAxisStall, OfflineAlarmClearNeverWaitsForAHeldSemaphore) {
   const Switches after = switches();
   EXPECT_EQ(after.voluntary, before.voluntary) << "the clear waited";
   if (after.involuntary == before.involuntary) {
-    EXPECT_LT(took, 1ms);
+    EXPECT_LT(took, 100ms);
   }
   EXPECT_EQ(index, 0xFFFFFFFFu);
   ASSERT_EQ(zelor::test::waitExit(child), 0);

@@ -21,7 +21,18 @@ trap stop INT TERM EXIT
 "$build/sim/zelor-logview" &
 pids+=($!)
 sleep 0.2
-"$ZELOR_BIN/brevan" &
+
+# Not built yet: the stand-in PLC-runtime host in its data-server mode, which
+# starts before brevan; until it runs, the control mode stays empty and every
+# text command answers "-1,{},".
+
+# brevan's console is its FIFO; its lines are copied to the terminal beside
+# the log channels. brevan reuses the FIFO made here.
+[ -p "$ZELOR_FIFO_BREVAN" ] || mkfifo -m 0777 "$ZELOR_FIFO_BREVAN"
+sed -u 's/^/[brevan] /' <>"$ZELOR_FIFO_BREVAN" &
+pids+=($!)
+# temp.txt of the CPU-temperature publisher lies in the working directory.
+(cd "$ZELOR_BIN" && exec "$ZELOR_BIN/brevan") &
 pids+=($!)
 
 echo "controller running (pids ${pids[*]}); Ctrl-C stops it"

@@ -22,9 +22,12 @@ trap stop INT TERM EXIT
 pids+=($!)
 sleep 0.2
 
-# Not built yet: the stand-in PLC-runtime host in its data-server mode, which
-# starts before brevan; until it runs, the control mode stays empty and every
-# text command answers "-1,{},".
+# The stand-in PLC-runtime host runs the installed data server (libquillon)
+# every 4 ms; the data server's output (its FIFO) is copied into $quillon_log.
+quillon_log=/tmp/zelor_quillon.log
+"$build/sim/zelor-plc-host" --key 0x5A00 --data-server --quillon "$ZELOR_BIN/libquillon.so" \
+  --fifo-log "$quillon_log" &
+pids+=($!)
 
 # brevan's console is its FIFO; its lines are copied to the terminal beside
 # the log channels. brevan reuses the FIFO made here.

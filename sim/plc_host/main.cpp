@@ -153,6 +153,9 @@ int main(int argc, char** argv) {
   if (!haveKey) return usage("--key is required");
   const bool dataServer = !options.dataServer.empty();
   if (dataServer && options.fifoLog.empty()) return usage("--fifo-log is required in data-server mode");
+  if (dataServer && !options.socketPath.empty()) {
+    return usage("--socket has no use in data-server mode: packets take the data server's queues");
+  }
   if (!dataServer && (hold || options.pcMode || lingerMs > 0)) {
     return usage("--hold, --pc-mode and --linger-ms need --data-server");
   }

@@ -43,6 +43,12 @@ class FixedCore {
     ++count_;
     return true;
   }
+  // Counts, from now on, the log lines equal to `text` (one text at a time).
+  void watch(const char* text) {
+    watched_ = text;
+    watchedLines_ = 0;
+  }
+  long watchedLines() const { return watchedLines_; }
   int pending() const { return count_; }
   long replies() const { return replies_; }
   const Packet& lastReply() const { return lastReply_; }
@@ -79,6 +85,7 @@ class FixedCore {
   }
   static void log(const char* text) {
     FixedCore* c = self();
+    if (c->watched_ != nullptr && std::strcmp(text, c->watched_) == 0) ++c->watchedLines_;
     char* line = c->log_[c->lines_ % kLogLines];
     std::strncpy(line, text, kKernelLogLineSize - 1);
     line[kKernelLogLineSize - 1] = '\0';
@@ -95,6 +102,8 @@ class FixedCore {
   Packet lastReply_{};
   char log_[kLogLines][kKernelLogLineSize]{};
   long lines_ = 0;
+  const char* watched_ = nullptr;
+  long watchedLines_ = 0;
 };
 
 }  // namespace zelor::test

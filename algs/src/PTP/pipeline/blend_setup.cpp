@@ -88,7 +88,17 @@ void TrueMotionCalculate(tagRingBuffer* preDeal) {
     return;
   }
   if (IsPathMove(*cur) && IsPathMove(*next)) {
-    if (blendSeg.getPathLen() > 0.0) gPeriodCount = 0;
+    if (blendSeg.getPathLen() > 0.0) {
+      gPeriodCount = 0;
+    } else if (gPeriodCount != 0 && fstPath.blended == 0) {
+      // cur is already under way on its own profile (it started inside a
+      // joint-like move's overlap) and no blend was prepared for it: a
+      // re-plan from its start would make the set point jump, so it runs to
+      // its end and next starts from there.
+      ClearPaths();
+      cur->blendTime = 0.0;
+      return;
+    }
     setBlendSeg(cur, next, 1);
   } else if (IsJointLike(*cur) && IsPathMove(*next)) {
     // The blend between the two path moves ahead is prepared while cur runs.

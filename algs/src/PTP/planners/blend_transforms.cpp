@@ -61,6 +61,12 @@ void curvedShare(double s, const PreDealData& cur, const PreDealData& next, Poin
 
 }  // namespace
 
+double CornerBlendTime(const PreDealData& cur, const PreDealData* next) {
+  const auto isPath = [](std::uint32_t type) { return type == 2 || type == 10; };
+  if (gUsingTrueMotion == 0 || next == nullptr || !isPath(cur.motionType) || !isPath(next->motionType)) return 0.0;
+  return blendSeg.getPathLen() > 0.0 ? cur.blendTime : 0.0;
+}
+
 void MOVLTrans(double tn, PreDealData* cur, PreDealData* next, WCSPosition* pose) {
   if (takeBlendingPose(tn, *cur, pose)) return;
   const double s = nextProgress(tn, next);

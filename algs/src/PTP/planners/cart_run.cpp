@@ -40,7 +40,9 @@ void CartBlend(PreDealData* cur, PreDealData* next, double t, WCSPosition* pose,
   if (!pathNext && !isJointMove(type) && type != 11) return;
   const TrajPlanData& plan = cur->trajPlan;
   const double period = gPeriodTime;
-  const double threshold = plan.tTotal - cur->blendTime + (gUsingTrueMotion != 0 && pathNext ? period / 2 : period);
+  // A corner blend starts where the re-planned profile ends.
+  const double end = plan.tTotal + CornerBlendTime(*cur, next);
+  const double threshold = end - cur->blendTime + (gUsingTrueMotion != 0 && pathNext ? period / 2 : period);
   if (!(t > threshold)) return;
 
   gPeriodCount1 += 1;

@@ -58,11 +58,18 @@ void logCircle(const PreDealData& e) {
   LogFixed3(kRest, rest, 3);
 }
 
-// Profile position of the cycle; marks the move finished when its time is up.
-double progressAt(double t, TrajPlanData* profile, double period) {
+// Profile position at t; with true motion the profile holds its end while a
+// corner blend runs after it.
+double profileAt(TrajPlanData* profile, double t) {
+  return gUsingTrueMotion && t >= profile->tTotal ? profile->dist : JointCalc(profile, t);
+}
+
+// Profile position of the cycle; marks the move finished when its time is up
+// (with true motion: the profile's time and the corner blend's after it).
+double progressAt(double t, TrajPlanData* profile, double period, double blendAfter) {
   const double total = profile->tTotal;
   if (gUsingTrueMotion) {
-    if (t < total - 0.5 * period) return JointCalc(profile, t);
+    if (t < total + blendAfter - 0.5 * period) return profileAt(profile, t);
     profile->noMotion = 1;
     return profile->dist;
   }
@@ -73,11 +80,11 @@ double progressAt(double t, TrajPlanData* profile, double period) {
 
 }  // namespace
 
-void MOVLCMain(double t, PreDealData* cur, PreDealData* /*next*/, WCSPosition* pose) {
+void MOVLCMain(double t, PreDealData* cur, PreDealData* next, WCSPosition* pose) {
   TrajPlanData* profile = &cur->trajPlan;
   const double period = gPeriodTime;
-  const double sPrev = JointCalc(profile, t - period);
-  const double s = progressAt(t, profile, period);
+  const double sPrev = profileAt(profile, t - period);
+  const double s = progressAt(t, profile, period, CornerBlendTime(*cur, next));
 
   const bool shaping = gInputShaping != 0;
   if (shaping && !strLocalVar[0].endFlag) {

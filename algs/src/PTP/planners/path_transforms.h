@@ -19,9 +19,15 @@
 // and circles also arcRemaining, arcRemainingR and arcTravelled, taken at the
 // shaped s when shaping is on. Sets trajPlan.noMotion when the move has
 // finished (then *pose = targetPose). With shaping on it logs
-// "S2:x,y,z" once per cycle (and two circle lines for a full circle). `next`
-// is not read.
+// "S2:x,y,z" once per cycle (and two circle lines for a full circle). With
+// true motion on and a corner blend into `next`, the entry runs its profile
+// and then the blend (see CornerBlendTime) before it finishes.
 void MOVLCMain(double t, PreDealData* cur, PreDealData* next, WCSPosition* pose);
+
+// With true motion on, a line or arc with a corner blend into a following
+// line or arc runs its re-planned profile, which ends at the blend's cut, and
+// then the blend: the blend's total time, which this returns (else 0).
+double CornerBlendTime(const PreDealData& cur, const PreDealData* next);
 
 // The following linear entry `next` at its time tn. Behind a joint move of
 // `cur` (motion types 1, 4, 6, 8) *pose becomes next's absolute pose; behind

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/kernel/alarms.h"
 #include "moving_program.h"
 
 namespace {
@@ -52,7 +53,18 @@ void CountedCycle() {
   tCounting = false;
 }
 
-class CycleAllocation : public CycleRig {};
+class CycleAllocation : public CycleRig {
+ protected:
+  static int FirstAlarm() {
+    for (unsigned i = 8; i < 256; ++i) {
+      if (AlarmIsSet(i)) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  WCSPosition ActualPose() {
+    return PoseOf({joint(0).m_ActPosition, joint(1).m_ActPosition, joint(2).m_ActPosition, joint(3).m_ActPosition});
+  }
+};
 
 TEST_F(CycleAllocation, MovingScenarioAllocatesNothing) {
   InstallCounter();
@@ -71,11 +83,23 @@ TEST_F(CycleAllocation, MovingScenarioAllocatesNothing) {
   program.StartQueue();
   program.QueueProgram();
   const bool done = program.RunQueue(3000);
+  const int alarmAfterProgram = FirstAlarm();
+  const WCSPosition afterProgram = ActualPose();
   const int rest = program.JogThenStop(kStopEmergency, 60);
+  const double joint1AtRest = rec().m_Joints[0].m_NewSetValues.m_Position;
   program.Cycle(100);
 
   EXPECT_TRUE(done) << "the program ran to its end";
+  EXPECT_EQ(alarmAfterProgram, -1) << "alarm raised by the program";
+  // The arc, the program's last move, ends where it was sent.
+  const WCSPosition arcEnd = PoseOf({0.0, 90.0, 100.0, 0.0});
+  EXPECT_NEAR(afterProgram.x, arcEnd.x, 1e-2);
+  EXPECT_NEAR(afterProgram.y, arcEnd.y, 1e-2);
+  EXPECT_NEAR(afterProgram.z, arcEnd.z, 1e-2);
   EXPECT_GT(rest, 0) << "the stop came to rest";
+  EXPECT_EQ(gRobotPrfMode, kPrfIdle);
+  EXPECT_EQ(rec().m_Joints[0].m_NewSetValues.m_Position, joint1AtRest) << "the arm stays where the stop left it";
+  EXPECT_EQ(FirstAlarm(), -1) << "alarm raised by the jog or its stop";
   EXPECT_EQ(gCycleAllocations.load(), 0) << "heap allocations inside the cycle over " << program.cycles()
                                          << " cycles";
 }

@@ -27,6 +27,7 @@
 #include "support/core_standin.h"
 #include "support/fake_slide_driver.h"
 #include "support/slide_link_online.h"
+#include "support/stalled_slide_driver.h"
 
 namespace {
 
@@ -43,20 +44,6 @@ ExterAxisStatus statusA() {
   s.position = 12.5f;
   s.reachedIndex = 0;
   s.stopState = 1;
-  return s;
-}
-
-// What a stalled driver had begun to write when it stopped: never to be seen
-// while it holds the semaphore.
-ExterAxisStatus statusB() {
-  ExterAxisStatus s{};
-  s.cmdIndex = 77;
-  s.statusWord = 0;
-  s.alarmCode = 0x33;
-  s.alarmFlags = 0x44;
-  s.position = -3.25f;
-  s.reachedIndex = 78;
-  s.stopState = 0;
   return s;
 }
 
@@ -129,49 +116,6 @@ size_t countContaining(const std::vector<std::string>& lines, const std::string&
       std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(what) != std::string::npos; }));
 }
 
-// A stand-in driver in its own program (this test program started again, see
-// kStandInDriver): it takes the semaphore, writes statusB into the memory
-// while holding it, stalls for `hold` and lets go. The parent learns through
-// `ready` once the semaphore is held. A fork of this process would do, but
-// its copy-on-write pages would slow the first calls measured here.
-constexpr const char* kHoldEnv = "ZELOR_TEST_STALLED_DRIVER_HOLD_MS";
-constexpr const char* kReadyEnv = "ZELOR_TEST_STALLED_DRIVER_READY_FD";
-
-int runStalledDriver(std::chrono::milliseconds hold, int ready) {
-  FakeSlideDriver driver;
-  if (!driver.opened()) return 2;
-  sembuf take{0, -1, SEM_UNDO};
-  if (semop(driver.semaphoreId(), &take, 1) != 0) return 3;
-  void* shm = shmat(shmget(ftok(kKeyPath, kKeyId), kStatusMemorySize, 0), nullptr, 0);
-  if (shm == reinterpret_cast<void*>(-1)) return 4;
-  const ExterAxisStatus b = statusB();
-  std::memcpy(shm, &b, sizeof b);
-  char c = 1;
-  if (write(ready, &c, 1) != 1) return 5;
-  std::this_thread::sleep_for(hold);
-  sembuf give{0, 1, SEM_UNDO};
-  return semop(driver.semaphoreId(), &give, 1) == 0 ? 0 : 6;
-}
-
-// Started with the two variables set, this program is the stand-in driver and
-// ends before any test runs.
-const bool kStandInDriver = [] {
-  const char* hold = std::getenv(kHoldEnv);
-  const char* ready = std::getenv(kReadyEnv);
-  if (hold == nullptr || ready == nullptr) return false;
-  _exit(runStalledDriver(std::chrono::milliseconds(std::atoi(hold)), std::atoi(ready)));
-}();
-
-pid_t stalledDriver(std::chrono::milliseconds hold, int ready) {
-  const std::string holdVar = std::string(kHoldEnv) + "=" + std::to_string(hold.count());
-  const std::string readyVar = std::string(kReadyEnv) + "=" + std::to_string(ready);
-  char self[] = "/proc/self/exe";
-  char* argv[] = {self, nullptr};
-  char* envp[] = {const_cast<char*>(holdVar.c_str()), const_cast<char*>(readyVar.c_str()), nullptr};
-  pid_t pid = -1;
-  return posix_spawn(&pid, self, nullptr, nullptr, argv, envp) == 0 ? pid : -1;
-}
-
 // Context switches of the calling thread: voluntary ones mean it waited.
 struct Switches {
   long voluntary;
@@ -224,7 +168,7 @@ TEST(ExterAxisStall, GettersAnswerAtOnceWithTheLastStatusWhileTheDriverHoldsTheS
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const auto hold = stall == 1 ? 2000ms : 300ms;
-    const pid_t child = stalledDriver(hold, ready[1]);
+    const pid_t child = zelor::test::SpawnStalledDriver(hold, ready[1]);
     ASSERT_GT(child, 0) << "the stand-in driver did not start";
     close(ready[1]);
     char c = 0;
@@ -303,7 +247,7 @@ TEST(ExterAxisStall, OfflineAlarmClearNeverWaitsForAHeldSemaphore) {
   ExterAxisStatus now{};
   std::uint32_t index = 0;
 
-  driver.writeStatus(statusB());
+  driver.writeStatus(zelor::test::StalledDriverStatus());
   EXPECT_EQ(clearAlarm(&index), -1);
   driver.readBytes(bytes);
   std::memcpy(&now, bytes, sizeof now);
@@ -313,7 +257,7 @@ TEST(ExterAxisStall, OfflineAlarmClearNeverWaitsForAHeldSemaphore) {
 
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
-  const pid_t child = stalledDriver(500ms, ready[1]);
+  const pid_t child = zelor::test::SpawnStalledDriver(500ms, ready[1]);
   ASSERT_GT(child, 0) << "the stand-in driver did not start";
   close(ready[1]);
   char c = 0;

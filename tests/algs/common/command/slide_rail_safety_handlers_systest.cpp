@@ -82,17 +82,22 @@ TEST_F(SlideRailSafety, WriteOperationsGoOutWithTheLinksIndex) {
   EXPECT_EQ(msg->body.cmd, 9);
   EXPECT_EQ(msg->body.value.f, 50.0f);
   EXPECT_EQ(msg->body.index, speed.index) << "the reply carries the index the link assigned";
+  const AxisReply again = write(9, bitsOf(60.0f));
+  EXPECT_EQ(again.index, speed.index + 1) << "each new command takes the next number";
+  msg = driver->receive();
+  ASSERT_TRUE(msg.has_value());
+  EXPECT_EQ(msg->body.index, again.index);
 
   // The emergency stop keeps the current index.
   const AxisReply estop = write(3, 1);
   EXPECT_EQ(estop.result, 0);
-  EXPECT_EQ(estop.index, speed.index);
+  EXPECT_EQ(estop.index, again.index);
   msg = driver->receive();
   ASSERT_TRUE(msg.has_value());
   EXPECT_EQ(msg->mtype, rtu::kMsgImmediate);
   EXPECT_EQ(msg->body.cmd, 3);
   EXPECT_EQ(msg->body.value.i, 1);
-  EXPECT_EQ(msg->body.index, speed.index);
+  EXPECT_EQ(msg->body.index, again.index);
 
   // Each further operation reaches the link with its value as int or float.
   struct Case {

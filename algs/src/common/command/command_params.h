@@ -46,6 +46,21 @@ inline bool FloatsFinite(const char* handler, const void* record, std::size_t of
   return true;
 }
 
+// Whether `count` doubles from byte `offset` of a record are all finite;
+// logs the refusal otherwise.
+inline bool DoublesFinite(const char* handler, const void* record, std::size_t offset, std::size_t count) {
+  const auto* bytes = static_cast<const std::uint8_t*>(record) + offset;
+  for (std::size_t i = 0; i < count; ++i) {
+    double value;
+    std::memcpy(&value, bytes + i * sizeof value, sizeof value);
+    if (!std::isfinite(value)) {
+      CMD_LOG("Command %s executed...error: value %u not finite  \r\n", handler, static_cast<unsigned>(i));
+      return false;
+    }
+  }
+  return true;
+}
+
 // A record made of floats only.
 template <typename Record>
 bool AllFloatsFinite(const char* handler, const Record& record) {

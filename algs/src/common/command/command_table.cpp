@@ -2,11 +2,19 @@
 
 #include <array>
 
+#include "common/command/alarm_handlers.h"
+#include "common/command/collision_handlers.h"
 #include "common/command/conveyor_handlers.h"
 #include "common/command/conveyor_object_handlers.h"
+#include "common/command/drag_teach_handlers.h"
+#include "common/command/ecp_handlers.h"
+#include "common/command/exter_axis_handlers.h"
+#include "common/command/hand_teach_handlers.h"
 #include "common/command/io_handlers.h"
 #include "common/command/jog_handlers.h"
 #include "common/command/latch_handlers.h"
+#include "common/command/load_handlers.h"
+#include "common/command/mode_flag_handlers.h"
 #include "common/command/motion_cmd_handlers.h"
 #include "common/command/motion_param_handlers.h"
 #include "common/command/point_conversion_handlers.h"
@@ -29,14 +37,23 @@ constexpr std::array kRows{
     CommandRow{18, OnGetEncoder},
     CommandRow{19, OnSetCnvPointOffset},
     CommandRow{23, OnSetCnvTimeCompensation},
+    CommandRow{20, OnAlarmsState},
+    CommandRow{21, OnClearServoAlarms},
+    CommandRow{24, OnECPSwitch},
+    CommandRow{25, OnECPSet},
     CommandRow{26, OnGetAngle},
     CommandRow{27, OnGetAllcmdDone},
     CommandRow{28, OnGetStopStatus},
+    CommandRow{29, OnSafeGuardStatus},
     CommandRow{31, OnHOMECmd},
     CommandRow{32, OnSetLatch},
     CommandRow{33, OnLatchEnable},
     CommandRow{34, OnGetLatchPos},
     CommandRow{35, OnSetLatchPosTemplate},
+    CommandRow{41, OnHHTTrigOutputEnabled},
+    CommandRow{43, OnDragTeachEnabled},
+    CommandRow{44, OnDragTeachMode},
+    CommandRow{45, OnCollideDrag},
     CommandRow{47, OnControlType},
     CommandRow{50, OnArmOrientation},
     CommandRow{51, OnTransition},
@@ -71,6 +88,7 @@ constexpr std::array kRows{
     CommandRow{139, OnIODACEx},
     CommandRow{144, OnMulIODO},
     CommandRow{220, OnUserParam},
+    CommandRow{225, OnExterAxisCmd},
     CommandRow{228, OnCalcUser},
     CommandRow{240, OnQueuedCmdStartExec},
     CommandRow{241, OnQueuedCmdStopExec},
@@ -82,6 +100,16 @@ constexpr std::array kRows{
     CommandRow{251, OnToolParams},
     CommandRow{248, OnQueuedCmdStopClearExec},
     CommandRow{249, OnQueuedCmdHardStopClearExec},
+    CommandRow{253, OnLoadFullParamsSet},
+    CommandRow{200, OnSafeModeEnabled},
+    CommandRow{201, OnCollisionThreshold},
+    CommandRow{193, OnSetTorDiffLevel},
+    CommandRow{202, OnBasicDynamicParams},
+    CommandRow{204, OnLoadParams},
+    CommandRow{205, OnFeedforward},
+    CommandRow{206, OnExcitMode},
+    CommandRow{207, OnLoadSwitch},
+    CommandRow{208, OnLoadSet},
 };
 
 }  // namespace

@@ -26,10 +26,15 @@ constexpr unsigned kAlarmFirstInverse = 32;  // 32-34 for codes 16-18
 double gVelocityBefore[4] = {};
 std::uint32_t gLastModeChangeDone[4] = {};
 
-void MirrorOpMode(std::uint32_t opMode) {
-  if (opMode == kOpModePosition) gActualServoMode = 0;
-  if (opMode == kOpModeTorque) gActualServoMode = 1;
-  if (opMode == kOpModeHoming) gActualServoMode = 3;
+// Byte j of gActualServoMode is joint j's mode: the drag-teach commands
+// check every joint's byte.
+void MirrorOpMode(int joint, std::uint32_t opMode) {
+  std::uint8_t modes[sizeof gActualServoMode];
+  std::memcpy(modes, &gActualServoMode, sizeof modes);
+  if (opMode == kOpModePosition) modes[joint] = 0;
+  if (opMode == kOpModeTorque) modes[joint] = 1;
+  if (opMode == kOpModeHoming) modes[joint] = 3;
+  std::memcpy(&gActualServoMode, modes, sizeof modes);
 }
 
 JointTheta CommandedTheta() {
@@ -53,7 +58,7 @@ void KineticFdCal(AxesGroupRef& g) {
     const AxesGroupJoint& joint = g.m_Joints[j];
     gActualPosition[j] = joint.m_ActPosition;
     gActualVelocity[j] = joint.m_ActVelocity;
-    MirrorOpMode(joint.m_OpMode);
+    MirrorOpMode(j, joint.m_OpMode);
     if (accelerationCycle) {
       gActualAcceleration[j] = (gActualVelocity[j] - gVelocityBefore[j]) / kAccelerationCycles / gPeriodTime;
       gVelocityBefore[j] = gActualVelocity[j];

@@ -5,7 +5,8 @@
 // The kernel's view of the drives beyond the motion state: servo mode,
 // latching, homing and the counters of the cycle's drive steps; zero at load.
 
-// Operation mode mirrored from the drives: 0 position, 1 torque, 3 homing.
+// Operation mode mirrored from the drives, byte j for joint j + 1: 0
+// position, 1 torque, 3 homing.
 extern std::uint32_t gActualServoMode;
 // Servo-mode switch request: the mode wanted (1 torque, 0 position) and the
 // request flag, cleared when the switch is done or refused.

@@ -28,6 +28,10 @@ inline constexpr int kBasicDynamicParamCount = 37;
 extern float gBasicDynamicParams[kBasicDynamicParamCount];
 static_assert(sizeof(gBasicDynamicParams) == 148);
 
+// Payload mass as received (id 204); the model takes the payload from the
+// project's load settings instead.
+extern float LoadParams;
+
 extern std::uint8_t gSafeMode;         // id 200
 extern std::uint8_t gFeedForwardMode;  // id 205
 // 1 while the arm is hand-guided: the stage computes compensation torques.

@@ -294,3 +294,14 @@ TEST(CommandTable, IdsAreUniqueAndTheEchoedIdsHaveNoRow) {
     EXPECT_EQ(seen.count(id), 0u) << "id " << id << " is echoed, it has no row";
   }
 }
+
+TEST(CommandTable, HoldsEveryCommandInItsRowOrder) {
+  const std::vector<std::uint32_t> want = {
+      8,   9,   10,  11,  14,  15,  16,  17,  18,  19,  23,  20,  21,  24,  25,  26,  27,  28,  29,  31,  32,
+      33,  34,  35,  41,  43,  44,  45,  47,  50,  51,  52,  53,  70,  71,  72,  73,  74,  80,  81,  82,  87,
+      83,  84,  88,  101, 102, 103, 104, 110, 120, 130, 131, 132, 133, 134, 136, 137, 138, 139, 144, 220,
+      225, 228, 240, 241, 242, 245, 246, 247, 250, 251, 248, 249, 253, 200, 201, 193, 202, 204, 205, 206, 207, 208};
+  std::vector<std::uint32_t> got;
+  for (const CommandRow& row : gProtocolHandlerLUT) got.push_back(row.id);
+  EXPECT_EQ(got, want);
+}

@@ -43,11 +43,12 @@ TEST_F(ServoMode, TorqueRequestWithDrivesEnabled) {
     EXPECT_EQ(joint(j).m_GroupState, 10u);
   }
   EXPECT_EQ(rec().m_ModeExecute, 0u) << "no request, no execute";
-  EXPECT_EQ(gActualServoMode, 1u);
+  EXPECT_EQ(gActualServoMode, 0x01010101u) << "every joint's byte mirrors torque mode";
 
   gServoMode = 0;
   gServoModeSwitch = 1;
   Cycle(3);
+  EXPECT_EQ(gActualServoMode, 0u) << "every joint back in position mode";
   for (int j = 0; j < 4; ++j) {
     EXPECT_EQ(joint(j).m_OpMode, 8u);
     EXPECT_DOUBLE_EQ(joint(j).m_TorqueModeFactor, 0.0) << "cleared at the mode change";

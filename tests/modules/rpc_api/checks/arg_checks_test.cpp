@@ -123,7 +123,8 @@ TEST(IsParamsCountOk, ComparesTheWholeCountWithTheBounds) {
   const Row rows[] = {
       {4, 6, 3, false}, {4, 6, 4, true},  {4, 6, 5, true},   {4, 6, 6, true},   {4, 6, 7, false},
       {6, 4, 4, false}, {6, 4, 5, false}, {6, 4, 6, false},  {1, 1, 1, true},   {1, 1, 0, false},
-      {1, 1, 2, false}, {0, 0, 0, true},  {1, 1, 257, false}, {0, 0, 256, false}, {1, 4, 260, false},
+      {1, 1, 2, false}, {0, 0, 0, true},  {1, 1, 256, false}, {1, 1, 257, false}, {0, 0, 256, false},
+      {1, 4, 260, false},
       {0, 255, 255, true}, {0, 255, 256, false},
   };
   for (const Row& row : rows) {

@@ -95,10 +95,43 @@ class SettingsCommands : public ::testing::Test {
     return reply;
   }
 
+  ChannelRecorder recorder_{15};
   Brevan brevan_;
   zelor::sim::DataServerPeer peer_;
   std::unique_ptr<Client> client_;
 };
+
+TEST_F(SettingsCommands, LogsTheArgumentsTheValueAndTheFailedCheck) {
+  peer_.setReadReply(250, concat(bytesOf(std::uint32_t{3}), floats({0, 0, 0, 0})));
+  std::vector<PeerRequest> sent;
+  call("SpeedJ(0)", "-40001,{},SpeedJ(0);", sent);
+  call("AccJ(25)", "0,{},AccJ(25);", sent);
+  call("CP(7)", "0,{},CP(7);", sent);
+  call("User(3)", "0,{},User(3);", sent);
+  call("SetPayLoad(1.6)", "-40001,{},SetPayLoad(1.6);", sent);
+  struct Line {
+    const char* text;
+    bool error;
+  };
+  const Line expected[] = {
+      {" arg[0]=0", false},
+      {"params:0", false},
+      {"the range of the params value is wrong: -40001,{},", true},
+      {"ratio: 25", false},
+      {"[CP] params:7", false},
+      {"the index of user is the same with algs, it is 3", true},
+      {"the range of the params value is wrong:-40001,{},", true},
+  };
+  for (const Line& line : expected) {
+    SCOPED_TRACE(line.text);
+    ASSERT_TRUE(recorder_.waitForLine(line.text, 2s));
+    for (const std::string& got : recorder_.lines()) {
+      if (got.find(line.text) == std::string::npos) continue;
+      EXPECT_EQ(got.find("[error]") != std::string::npos, line.error) << got;
+      break;
+    }
+  }
+}
 
 TEST_F(SettingsCommands, RatioCommandsRewriteOneRatioOfTheKernelsNine) {
   struct Row {

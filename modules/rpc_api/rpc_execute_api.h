@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,8 @@ namespace zelor::modules::rpcExecuteApis {
 
 // Argument list and reply text of a remote command handler.
 using Args = std::vector<std::string>;
+// Keyed options of a command ("SpeedJ=50"), ordered by key.
+using OptionMap = std::map<std::string, std::uint8_t>;
 
 // The command-packet client of the text command servers: every packet a
 // builder makes travels to the data server over the command queue pair.
@@ -26,6 +31,51 @@ class rpcExecuteApi : public PluginBase {
 
   // Sends the text unchanged on the raw text road; "OK" or "ERROR".
   static void RemoteRawCmd(std::string& command, std::string& reply);
+
+  // Settings: ratios, speed factor, CP, load switch and collision level.
+  static void SpeedJ(const Args& args, std::string& reply);
+  static void AccJ(const Args& args, std::string& reply);
+  static void SpeedL(const Args& args, std::string& reply);
+  static void AccL(const Args& args, std::string& reply);
+  static void SpeedFactor(const Args& args, std::string& reply);
+  static void CP(const Args& args, std::string& reply);
+  static void LoadSwitch(const Args& args, std::string& reply);
+  static void SetCollisionLevel(const Args& args, std::string& reply);
+  // Settings: current frames, payload and arm orientation.
+  static void User(const Args& args, std::string& reply);
+  static void Tool(const Args& args, std::string& reply);
+  static void SetPayLoad(const Args& args, std::string& reply);
+  static void SetLoad(const Args& args, std::string& reply);
+  // Not in the command table.
+  static void PayLoad(const Args& args, std::string& reply);
+  static void SetArmOrientation(const Args& args, std::string& reply);
+
+  // Keyed options at positions start and above into map, the last
+  // occurrence of a key winning; values 0..255.
+  static void Vector2Map(const Args& args, OptionMap& map, std::uint8_t start, std::string& reply);
+  // The text after key (one character skipped) up to the next ",".
+  static bool GetStringValue(const std::string& input, const std::string& key, std::string& output);
+
+  // The kernel's common parameters (id 83); false when none came back.
+  static bool GetOldSpeedAndAccel(tagPTPCommonParams& params);
+  static void SetSpeedAndAccel(tagPTPCommonParams params);
+  static void RecoverySpeedAndAccel(tagPTPCommonParams params);
+  // The kernel's current user / tool frame (ids 250 / 251).
+  static bool GetOverAllUser(tagCoordParamsFull& frame);
+  static bool GetOverAllTool(tagCoordParamsFull& frame);
+  // Queues the frame and makes its index the current one.
+  static void RecoverAllUser(const tagCoordParamsFull& frame);
+  static void RecoverAllTool(const tagCoordParamsFull& frame);
+  // Selects the stored user and / or tool frame at once (-1: leave it).
+  // 0, or -1 with "-(30000 + position),{}," for a frame that is not set.
+  static int LoadSetUserTool(std::string& reply, int user, int tool, std::uint8_t position);
+
+  // The project's frame tables, shared by both command ports.
+  enum class FrameKind { User, Tool };
+  // The stored frame of the index; false when it is not 0..9 or not set.
+  static bool frameOf(FrameKind kind, int index, tagCoordParamsFull& frame);
+  static void reloadFrames();
+  static void setCurrentFrameIndex(FrameKind kind, std::uint32_t index);
 
   // Handlers that only answer that the command is not supported.
   static void ServoP(const Args& args, std::string& reply);
@@ -51,9 +101,13 @@ class rpcExecuteApi : public PluginBase {
   static void RelMovLTool(const Args& args, std::string& reply);
   static void FCSetGain(const Args& args, std::string& reply);
   static void SixForceHome(const Args& args, std::string& reply);
+  static void SetTerminal485(const Args& args, std::string& reply);
+  static void GetTerminal485(const Args& args, std::string& reply);
   // Not in the command table: a client calling it gets "unknown command".
   static void SetCollideDrag(const Args& args, std::string& reply);
 
+  // Guards m_projectReader's reloads and reads: both port threads use it.
+  std::mutex m_projectMutex;
   JsonProjectReader m_projectReader;
   std::string m_controllerType;
 

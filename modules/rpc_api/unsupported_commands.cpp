@@ -33,6 +33,8 @@ void rpcExecuteApi::RelMovJTool(const Args&, std::string& reply) { reply = kUnsu
 void rpcExecuteApi::RelMovLTool(const Args&, std::string& reply) { reply = kUnsupported; }
 void rpcExecuteApi::FCSetGain(const Args&, std::string& reply) { reply = kUnsupported; }
 void rpcExecuteApi::SixForceHome(const Args&, std::string& reply) { reply = kUnsupported; }
+void rpcExecuteApi::SetTerminal485(const Args&, std::string& reply) { reply = kUnsupported; }
+void rpcExecuteApi::GetTerminal485(const Args&, std::string& reply) { reply = kUnsupported; }
 void rpcExecuteApi::SetCollideDrag(const Args&, std::string& reply) { reply = kUnsupported; }
 
 }  // namespace zelor::modules::rpcExecuteApis

@@ -98,6 +98,11 @@ void DataServerPeer::setRawAnswerBytes(std::vector<std::uint8_t> params) {
   rawAnswer_ = std::move(params);
 }
 
+void DataServerPeer::setUnanswered(std::uint16_t id, std::uint8_t ctrl) {
+  std::lock_guard lock(mutex_);
+  unanswered_.emplace(id, ctrl);
+}
+
 std::vector<PeerRequest> DataServerPeer::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
@@ -144,6 +149,7 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
   {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
+    if (unanswered_.count({request.id, request.ctrl}) != 0) return;
     mode = mode_;
     if (mode == Mode::Delayed && !delays_.empty()) {
       delay = delays_.front();

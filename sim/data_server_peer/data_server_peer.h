@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,9 @@ class DataServerPeer {
   // Raw answer parameter bytes as they are, filling up to the packet's end.
   void setRawAnswerBytes(std::vector<std::uint8_t> params);
 
+  // Requests of this id and control byte are taken and never answered.
+  void setUnanswered(std::uint16_t id, std::uint8_t ctrl);
+
   std::vector<PeerRequest> requests() const;
   // Requests that were already waiting when the peer answered the one before.
   int overlaps() const { return overlaps_; }
@@ -82,6 +86,7 @@ class DataServerPeer {
   std::deque<std::chrono::milliseconds> delays_;
   std::map<std::uint16_t, std::vector<std::uint8_t>> readReplies_;
   std::vector<std::uint8_t> rawAnswer_;
+  std::set<std::pair<std::uint16_t, std::uint8_t>> unanswered_;
   std::vector<PeerRequest> requests_;
   std::uint64_t queueIndex_ = 0;
   std::chrono::steady_clock::time_point lastTick_{};

@@ -336,35 +336,54 @@ bool dipTooShort(const Frame& f) {
   return periods * f.period > D / (V - b) * (1.0 + 1e-9);
 }
 
-// From rest, a plan of T after the peak's window: the plain change to vHigh
-// plus a creep at a small vc that takes the added time, where the window
-// at vc holds T. vc keeps the first side within half the time left over by
-// the plain change, the distance its sides add (about vc a / (2 J)) within
-// half the distance left over, and the creep's reach (the distance left
-// over at half of vc) beyond T.
+// A move shorter than side 1's plain change from vLow to vHigh (vHigh <=
+// vMax): no plan is shorter than 2D / (vLow + vHigh), the duration where the
+// cruise at vLow is all taken by side 2. A plan dipping below vLow lasts at
+// least 2D / (vc + vHigh), as side 2 is its fastest part. Between vLow and
+// vHigh a plan lasts at least m1(x) dv / (vc + vHigh) + 2D / (vc + vHigh),
+// x = vc - vLow, which is no less while m1(x) / x >= 2D / (dv (vLow +
+// vHigh)); m1 is concave from 0, so m1(x) / x >= m1(dv) / dv, and side 1's
+// plain change covers m1(dv) (vLow + vHigh) / 2 >= D. Above vHigh the sides
+// alone cover more than that change. Returns vLow, whose window starts
+// there, or -1 for other moves.
+double fastestBelowTheChange(const Limits& l) {
+  const Frame& f = *l.f;
+  if (!(f.vLow < f.vHigh && f.vHigh <= f.vMax)) return -1.0;
+  const double change =
+      shortest(f.vHigh - f.vLow, l.kneeLow, l.invALow, l.jerkTimeLow, l.invJerk) * (f.vLow + f.vHigh) * 0.5;
+  return change >= f.dist ? f.vLow : -1.0;
+}
+
+// From rest, a plan of T where the window at vc = 0 (the plain change to
+// vHigh, lengthened) ends short of T: a creep at a small vc takes the added
+// time. Its first side adds about 2 sqrt(vc / J) to the window's start, kept
+// within half of what is left to T; the distance its sides add (about
+// vc a / (2 J)) within half the distance left over by the plain change; and
+// the creep's reach, the distance left at half of vc, beyond T.
 template <typename Store>
 bool creepFits(const Limits& l, double T, Store store) {
   const Frame& f = *l.f;
-  const Window plain = sidesAt(l, 0.0);
-  const double time = T - plain.tb;
+  const Window plain = windowAt(l, 0.0);
+  const double slack = T - plain.tLo;
   const double room = f.dist - plain.db;
-  if (!(time > 0.0 && room > 0.0)) return false;
-  const double vc = std::min({room / time, f.jerk * room / f.aHigh, f.jerk * time * time / 16.0});
+  if (!(plain.usable && slack > 0.0 && room > 0.0 && T > plain.tb)) return false;
+  const double vc = std::min({room / (T - plain.tb), f.jerk * room / f.aHigh, f.jerk * slack * slack / 16.0});
   if (!(vc > 0.0 && vc < f.vHigh)) return false;
   const Window w = windowAt(l, vc);
   return w.usable && w.tLo <= T && T <= w.tHi && store(w);
 }
 
 // A plan of the peak's own number of periods N, looked for on a short chain
-// of cruise velocities downwards from the time-optimal peak: the higher
-// boundary velocity, the lower one, and below it a velocity whose window
-// reaches N periods (where the second side, lengthened, carries the whole
-// distance in N periods; from rest, a slow cruise that takes the added time).
-// No plan is shorter than the peak's sides, so N periods are the fewest.
-// Where the hull of two neighbours' windows holds N periods, the windows
-// between them hold it too while they are usable, and solveBetween finds
-// one. False when the chain holds no such plan (or a window on it gives
-// fewer periods: then only the whole search can tell).
+// of cruise velocities downwards from the time-optimal peak (or from vLow,
+// see fastestBelowTheChange): the higher boundary velocity, the lower one,
+// and below it a velocity whose window reaches N periods (where the second
+// side, lengthened, carries the whole distance in N periods; from rest, a
+// slow cruise that takes the added time). No plan is shorter than the
+// peak's sides, so N periods are the fewest. Where the hull of two
+// neighbours' windows holds N periods, the windows between them hold it too
+// while they are usable, and solveBetween finds one. False when the chain
+// holds no such plan (or a window on it gives fewer periods: then only the
+// whole search can tell).
 bool quickFit(const TrajPlanData& plan, const Limits& l, double vHint, MotionData& out) {
   const Frame& f = *l.f;
   const double P = f.period;
@@ -411,7 +430,10 @@ bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, Mot
   const double top = f.vMax;
   const double P = f.period;
 
-  if (quick && vHint > 0.0 && vHint <= top && quickFit(plan, l, vHint, out)) return true;
+  if (quick) {
+    const double fastest = vHint > 0.0 && vHint <= top ? vHint : fastestBelowTheChange(l);
+    if (fastest >= 0.0 && quickFit(plan, l, fastest, out)) return true;
+  }
 
   double marks[kMarks] = {0.0, top};
   static_assert(kMarks >= 9, "both ends and seven inner marks");

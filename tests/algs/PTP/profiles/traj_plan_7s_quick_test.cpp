@@ -45,6 +45,7 @@ enum class Family {
   kBothAtTop,      // both boundary speeds at the top speed: a dip or nothing
   kNearTheChange,  // running speeds, 1.0-1.25x the plain change
   kToOrFromRest,   // one boundary at rest, a little beyond the plain change
+  kShortOfIt,      // running speeds or rest, 0.3-1.0x the plain change
 };
 
 TrajPlanData draw(std::mt19937_64& rng, Family family) {
@@ -72,13 +73,18 @@ TrajPlanData draw(std::mt19937_64& rng, Family family) {
       (u(rng) < 0.5 ? in.vStart : in.vEnd) = u(rng) * in.vMax;
       in.dist = std::max(1e-3, plainChange(in) * (1.0 + 0.1 * u(rng)));
       break;
+    case Family::kShortOfIt:
+      in.vStart = u(rng) < 0.25 ? 0.0 : u(rng) * in.vMax;
+      in.vEnd = u(rng) < 0.25 ? 0.0 : u(rng) * in.vMax;
+      in.dist = std::max(1e-3, plainChange(in) * (0.3 + 0.7 * u(rng)));
+      break;
   }
   in.vCurrent = in.vStart;
   return in;
 }
 
 std::string familyName(const ::testing::TestParamInfo<Family>& info) {
-  constexpr const char* kNames[] = {"mixed", "bothAtTop", "nearTheChange", "toOrFromRest"};
+  constexpr const char* kNames[] = {"mixed", "bothAtTop", "nearTheChange", "toOrFromRest", "shortOfIt"};
   return kNames[static_cast<int>(info.param)];
 }
 
@@ -101,7 +107,7 @@ TEST_P(QuickPaths, AgreeWithTheWholeSearch) {
 
 INSTANTIATE_TEST_SUITE_P(TrajPlan7S, QuickPaths,
                          ::testing::Values(Family::kMixed, Family::kBothAtTop, Family::kNearTheChange,
-                                           Family::kToOrFromRest),
+                                           Family::kToOrFromRest, Family::kShortOfIt),
                          familyName);
 
 }  // namespace

@@ -123,12 +123,13 @@ bool plausible(const Frame& f, const Segments& seg) {
 // Stores the refitted plan when it keeps every limit; otherwise the shortest
 // whole-period plan that does (vHint: a cruise velocity worth trying); otherwise refuses with `refusal` and one log
 // line, the record untouched.
-int storeChecked(TrajPlanData& plan, const Frame& f, const Segments* refit, double vHint, int refusal) {
+int storeChecked(TrajPlanData& plan, const Frame& f, const Segments* refit, double vHint, int refusal,
+                 traj7s::Search search) {
   MotionData md;
   if (refit != nullptr && plausible(f, *refit) && traj7s::build(f, *refit, md) && traj7s::keepsLimits(plan, md)) {
     return commit(plan, md);
   }
-  if (traj7s::fitWithinLimits(plan, f, vHint, md)) return commit(plan, md);
+  if (traj7s::fitWithinLimits(plan, f, vHint, md, search)) return commit(plan, md);
   KernelLog("TrajPlan7S no plan within limits dist:%1.3lf vStart:%1.3lf vEnd:%1.3lf vMax:%1.3lf\r\n", plan.dist,
             plan.vStart, plan.vEnd, plan.vMax);
   return refusal;
@@ -347,8 +348,10 @@ bool peakVelocity(const Frame& f, double& vPeak) {
   return true;
 }
 
+int lowLimit(TrajPlanData& plan, traj7s::Search search);
+
 // Steps 4 and 6 to 9 of the planner, for a frame with usable inputs.
-int planFrame(TrajPlanData& plan, const Frame& f) {
+int planFrame(TrajPlanData& plan, const Frame& f, traj7s::Search search) {
   const double dv = f.vHigh - f.vLow;
   const double vSum = f.vLow + f.vHigh;
 
@@ -360,16 +363,16 @@ int planFrame(TrajPlanData& plan, const Frame& f) {
     if (f.dist <= transitionDistance) {
       const double T = periodsCovering(2.0 * f.dist / vSum, f.period) * f.period;
       const Segments seg = fitTransition(f, T / 2.0, 0.0, 0.0);
-      return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits);
+      return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits, search);
     }
     // Equal velocities have no transition to plan around the band.
     if (dv >= kSameVelocity && f.dist - transitionDistance < 1e-4) {
       const Segments seg = oneSided(f, Side{tjTransition, 0.0}, 0.0);
-      return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits);
+      return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits, search);
     }
   }
 
-  if (f.vMax < f.vHigh) return TrajPlan7SLowLimit(&plan);
+  if (f.vMax < f.vHigh) return lowLimit(plan, search);
 
   double vPeak = f.vMax;
   double tc = 0.0;
@@ -381,42 +384,31 @@ int planFrame(TrajPlanData& plan, const Frame& f) {
   } else if (!peakVelocity(f, vPeak)) {
     // Too short to rise from vLow to vHigh: only a plan that dips below vLow
     // can do, if any.
-    return storeChecked(plan, f, nullptr, 0.0, -1);
+    return storeChecked(plan, f, nullptr, 0.0, -1, search);
   }
 
   const Side s1 = sideFor(vPeak - f.vLow, f.aLow, f.jerk);
   const Side s2 = sideFor(vPeak - f.vHigh, f.aHigh, f.jerk);
   if (!empty(s2)) {
     const Segments seg = twoSided(f, s1, tc, s2);
-    return storeChecked(plan, f, &seg, vPeak, traj7s::kOutsideLimits);
+    return storeChecked(plan, f, &seg, vPeak, traj7s::kOutsideLimits, search);
   }
 
   // The peak is the higher boundary velocity: one transition, then a cruise at vHigh.
   const Side only = sideFor(dv, f.aLow, f.jerk);
   const double cruise = std::max(0.0, (f.dist - sideDistance(f.vLow, f.vHigh, only)) / f.vHigh);
   const Segments seg = oneSided(f, only, cruise);
-  return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits);
+  return storeChecked(plan, f, &seg, f.vHigh, traj7s::kOutsideLimits, search);
 }
 
-}  // namespace
-
-int TrajPlan7S(TrajPlanData* plan) {
-  const Frame f = frameOf(*plan);
+// TrajPlan7SLowLimit with the given search.
+int lowLimit(TrajPlanData& plan, traj7s::Search search) {
+  const Frame f = frameOf(plan);
   if (f.dist <= kEmptyDistance) {
-    traj_plan_common::storeEmptyPlan(*plan);
+    traj_plan_common::storeEmptyPlan(plan);
     return 0;
   }
-  if (!usableInputs(*plan)) return -1;
-  return planFrame(*plan, f);
-}
-
-int TrajPlan7SLowLimit(TrajPlanData* plan) {
-  const Frame f = frameOf(*plan);
-  if (f.dist <= kEmptyDistance) {
-    traj_plan_common::storeEmptyPlan(*plan);
-    return 0;
-  }
-  if (!usableInputs(*plan)) return -1;
+  if (!usableInputs(plan)) return -1;
 
   // The cruise runs at vMax; each side changes velocity by |vMax - v|.
   const Side s1 = sideFor(std::fabs(f.vMax - f.vLow), f.aLow, f.jerk);
@@ -424,13 +416,33 @@ int TrajPlan7SLowLimit(TrajPlanData* plan) {
   if (empty(s1) && empty(s2)) {
     // vMax and both boundary velocities are one velocity: a cruise.
     const Segments seg = oneSided(f, Side{0.0, 0.0}, f.dist / f.vHigh);
-    return storeChecked(*plan, f, &seg, f.vMax, traj7s::kOutsideLimits);
+    return storeChecked(plan, f, &seg, f.vMax, traj7s::kOutsideLimits, search);
   }
   const double tc =
       std::max(0.0, (f.dist - sideDistance(f.vLow, f.vMax, s1) - sideDistance(f.vHigh, f.vMax, s2)) / f.vMax);
   const Segments seg = twoSided(f, s1, tc, s2);
-  return storeChecked(*plan, f, &seg, f.vMax, traj7s::kOutsideLimits);
+  return storeChecked(plan, f, &seg, f.vMax, traj7s::kOutsideLimits, search);
 }
+
+}  // namespace
+
+namespace traj7s {
+
+int plan7S(TrajPlanData& plan, Search search) {
+  const Frame f = frameOf(plan);
+  if (f.dist <= kEmptyDistance) {
+    traj_plan_common::storeEmptyPlan(plan);
+    return 0;
+  }
+  if (!usableInputs(plan)) return -1;
+  return planFrame(plan, f, search);
+}
+
+}  // namespace traj7s
+
+int TrajPlan7S(TrajPlanData* plan) { return traj7s::plan7S(*plan, traj7s::Search::kQuickFirst); }
+
+int TrajPlan7SLowLimit(TrajPlanData* plan) { return lowLimit(*plan, traj7s::Search::kQuickFirst); }
 
 int TrajPlan7SForcedTransition(TrajPlanData* plan) {
   const Frame f = frameOf(*plan);

@@ -141,6 +141,20 @@ Window windowAt(const Limits& l, double vc) {
   return w;
 }
 
+// The window at the time-optimal peak, where the shortest sides alone just
+// cover the distance: a shortfall within rounding leaves it the single
+// duration of those sides rather than no window at all.
+Window peakWindow(const Limits& l, double vc) {
+  Window w = sidesAt(l, vc);
+  const double dist = l.f->dist;
+  if (!w.spare && dist - w.db >= -1e-9 * std::max(1.0, dist)) {
+    w.db = dist;
+    w.spare = true;
+  }
+  finishWindow(l, w);
+  return w;
+}
+
 // Side of duration T changing velocity by dv (signed) within acceleration a:
 // the longest jerk segments the acceleration limit allows, so the lowest jerk.
 void side(double dv, double T, double a, double* d, double* j) {
@@ -305,28 +319,120 @@ double leastPlanDistance(const Frame& f) {
   return std::min(direct, viaRest);
 }
 
+// Both boundary velocities at one V no lower than vMax: every plan dips to
+// vc = V - dv, dv in [0, V], and never runs slower than vc, so it lasts at
+// most D / vc. Each side takes at least 2 sqrt(dv / J) (past its knee too),
+// so the sides alone cover g(dv) = 4 sqrt(dv / J) (V - dv / 2) <= D. g rises
+// up to dv = 2V/3 and falls after it; with D < g(V) and b = 9 J D² / (64 V²)
+// <= 2V/3, g(b) >= D, so every plan has dv <= b and lasts between D / V and
+// D / (V - b). True when no whole number of periods lies there.
+bool dipTooShort(const Frame& f) {
+  const double V = f.vLow;
+  const double D = f.dist;
+  if (!(f.vHigh == V && V >= f.vMax)) return false;
+  const double b = 9.0 * f.jerk * D * D / (64.0 * V * V);
+  if (!(b <= 2.0 * V / 3.0 && D < 2.0 * V * std::sqrt(V / f.jerk))) return false;
+  const double periods = traj_plan_common::periodsCovering(D / V, f.period);
+  return periods * f.period > D / (V - b) * (1.0 + 1e-9);
+}
+
+// A move shorter than side 1's plain change from vLow to vHigh (vHigh <=
+// vMax): no plan is shorter than 2D / (vLow + vHigh), the duration where the
+// cruise at vLow is all taken by side 2. A plan dipping below vLow lasts at
+// least 2D / (vc + vHigh), as side 2 is its fastest part. Between vLow and
+// vHigh a plan lasts at least m1(x) dv / (vc + vHigh) + 2D / (vc + vHigh),
+// x = vc - vLow, which is no less while m1(x) / x >= 2D / (dv (vLow +
+// vHigh)); m1 is concave from 0, so m1(x) / x >= m1(dv) / dv, and side 1's
+// plain change covers m1(dv) (vLow + vHigh) / 2 >= D. Above vHigh the sides
+// alone cover more than that change. Returns vLow, whose window starts
+// there, or -1 for other moves.
+double fastestBelowTheChange(const Limits& l) {
+  const Frame& f = *l.f;
+  if (!(f.vLow < f.vHigh && f.vHigh <= f.vMax)) return -1.0;
+  const double change =
+      shortest(f.vHigh - f.vLow, l.kneeLow, l.invALow, l.jerkTimeLow, l.invJerk) * (f.vLow + f.vHigh) * 0.5;
+  return change >= f.dist ? f.vLow : -1.0;
+}
+
+// From rest, a plan of T where the window at vc = 0 (the plain change to
+// vHigh, lengthened) ends short of T: a creep at a small vc takes the added
+// time. Its first side adds about 2 sqrt(vc / J) to the window's start, kept
+// within half of what is left to T; the distance its sides add (about
+// vc a / (2 J)) within half the distance left over by the plain change; and
+// the creep's reach, the distance left at half of vc, beyond T.
+template <typename Store>
+bool creepFits(const Limits& l, double T, Store store) {
+  const Frame& f = *l.f;
+  const Window plain = windowAt(l, 0.0);
+  const double slack = T - plain.tLo;
+  const double room = f.dist - plain.db;
+  if (!(plain.usable && slack > 0.0 && room > 0.0 && T > plain.tb)) return false;
+  const double vc = std::min({room / (T - plain.tb), f.jerk * room / f.aHigh, f.jerk * slack * slack / 16.0});
+  if (!(vc > 0.0 && vc < f.vHigh)) return false;
+  const Window w = windowAt(l, vc);
+  return w.usable && w.tLo <= T && T <= w.tHi && store(w);
+}
+
+// A plan of the peak's own number of periods N, looked for on a short chain
+// of cruise velocities downwards from the time-optimal peak (or from vLow,
+// see fastestBelowTheChange): the higher boundary velocity, the lower one,
+// and below it a velocity whose window reaches N periods (where the second
+// side, lengthened, carries the whole distance in N periods; from rest, a
+// slow cruise that takes the added time). No plan is shorter than the
+// peak's sides, so N periods are the fewest. Where the hull of two
+// neighbours' windows holds N periods, the windows between them hold it too
+// while they are usable, and solveBetween finds one. False when the chain
+// holds no such plan (or a window on it gives fewer periods: then only the
+// whole search can tell).
+bool quickFit(const TrajPlanData& plan, const Limits& l, double vHint, MotionData& out) {
+  const Frame& f = *l.f;
+  const double P = f.period;
+  Window chain[4];
+  chain[0] = peakWindow(l, vHint);
+  if (!chain[0].usable) return false;
+  const double periods = traj_plan_common::periodsCovering(chain[0].tLo, P);
+  const double T = periods * P;
+  auto store = [&](const Window& w) { return build(f, segmentsFor(f, w, T), out) && keepsLimits(plan, out); };
+  if (T <= chain[0].tHi) return store(chain[0]);
+
+  int n = 1;
+  for (int step = 0; step < 3; ++step) {
+    const Window& last = chain[n - 1];
+    double vc = step == 0 ? std::min(f.vHigh, f.vMax) : step == 1 ? f.vLow : 0.0;
+    if (step == 2) {
+      if (f.vLow > 0.0) {
+        vc = 2.0 * f.dist / T - (l.stretch2 ? f.vHigh : f.vLow);
+      } else {
+        return creepFits(l, T, store);
+      }
+    }
+    if (!(vc > 0.0 && vc < last.vc)) continue;
+    Window& w = chain[n++];
+    w = windowAt(l, vc);
+    if (!w.usable) return false;
+    const Window& a = chain[n - 2];
+    if (traj_plan_common::periodsCovering(std::min(a.tLo, w.tLo), P) < periods) return false;
+    if (!(T <= std::max(a.tHi, w.tHi))) continue;
+    Window hit = w;
+    return solveBetween(l, a, w, T, hit) && store(hit);
+  }
+  return false;
+}
+
 }  // namespace
 
-bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, MotionData& out) {
+bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, MotionData& out, Search search) {
   // Rounding of the sides' distances is far below this margin.
   if (f.dist < leastPlanDistance(f) * (1.0 - 1e-9)) return false;
+  const bool quick = search == Search::kQuickFirst;
+  if (quick && dipTooShort(f)) return false;
   const Limits l = limitsOf(f);
   const double top = f.vMax;
   const double P = f.period;
 
-  // Most often the periods of the time-optimal peak fit between the peak and
-  // the higher boundary velocity: tried first, before the whole search.
-  if (vHint > 0.0 && vHint <= top) {
-    Window near[2] = {windowAt(l, vHint), windowAt(l, std::min(f.vHigh, top))};
-    Choice quick;
-    if (near[0].usable && choiceOf(near, 0, near[1].vc != vHint ? 1 : -1, P, quick) &&
-        quick.periods == traj_plan_common::periodsCovering(near[0].tLo, P)) {
-      Window hit = near[0];
-      if ((quick.second < 0 || solveBetween(l, near[0], near[1], quick.periods * P, hit)) &&
-          build(f, segmentsFor(f, hit, quick.periods * P), out) && keepsLimits(plan, out)) {
-        return true;
-      }
-    }
+  if (quick) {
+    const double fastest = vHint > 0.0 && vHint <= top ? vHint : fastestBelowTheChange(l);
+    if (fastest >= 0.0 && quickFit(plan, l, fastest, out)) return true;
   }
 
   double marks[kMarks] = {0.0, top};

@@ -43,9 +43,19 @@ bool build(const Frame& f, const Segments& frameSegs, MotionData& md);
 // (relative tolerance 1e-9).
 bool keepsLimits(const TrajPlanData& plan, const MotionData& md);
 
+// How fitWithinLimits looks: its quick paths first (refusals proven by a
+// bound, plans of the time-optimal number of periods near the peak), then
+// the whole search; or the whole search alone, which the quick paths must
+// agree with.
+enum class Search { kQuickFirst, kWholeOnly };
+
 // A plan of the shortest whole number of periods that keeps the limits,
 // found over the cruise velocity; false when there is none. vHint is a
 // cruise velocity worth trying (the time-optimal peak), or 0.
-bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, MotionData& out);
+bool fitWithinLimits(const TrajPlanData& plan, const Frame& f, double vHint, MotionData& out,
+                     Search search = Search::kQuickFirst);
+
+// TrajPlan7S with the given search.
+int plan7S(TrajPlanData& plan, Search search);
 
 }  // namespace traj7s

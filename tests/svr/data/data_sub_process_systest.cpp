@@ -307,3 +307,32 @@ TEST_F(DataSubProcessTest, AlarmSetAndAlarmStatus) {
   EXPECT_TRUE(waitFor([&] { return countLines("Clear collision flag") == 1; }, 1s));
   EXPECT_EQ(RobotStates::Instance().GetAlarm(), 0);
 }
+
+// The snapshot thread that the data sub-process starts finds the host's
+// record through it and rewrites the real-time record behind its flag.
+TEST_F(DataSubProcessTest, TheSnapshotWritesTheRecordOnceTheMonitorHoldsTheHostRecord) {
+  ASSERT_EQ(httpRequest(kPort, "POST", "/interface/hardware", "{\"enable\": false}").status, 200);
+  robotMap& map = robotMap::instance();
+  std::memset(map.record(), 0, sizeof(RealTimeData_t));
+  std::atomic<bool> cycling{true};
+  std::thread host([&] {
+    while (cycling) {
+      monitor();
+      std::this_thread::sleep_for(40ms);
+    }
+  });
+  const bool written = waitFor(
+      [&] {
+        return std::atomic_ref<std::uint64_t>(map.record()->TestValue).load() == kRealTimeTestValue &&
+               std::atomic_ref<std::uint16_t>(*map.recordValid()).load() == 1;
+      },
+      15s);
+  cycling = false;
+  host.join();
+  ASSERT_TRUE(written);
+  EXPECT_EQ(map.record()->RobotType, 2);
+  float joint1 = 0.0f;
+  std::memcpy(&joint1, map.entry() + robot_map::inputRegister(202), sizeof joint1);
+  // Registers 202-203 hold joint 1's actual position (low half first).
+  EXPECT_NEAR(joint1, static_cast<float>(CoreRig::record().m_Joints[0].m_ActPosition), 1e-3);
+}

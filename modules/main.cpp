@@ -1,22 +1,52 @@
 // Control program.
-#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "common/network/sigpipe.h"
+#include "controller/module_controller.h"
+#include "exchange/exchange_pack.h"
+#include "install_paths.h"
 #include "log/ombrel.h"
+
+namespace {
+
+constexpr int kChannel15 = ~15;
+constexpr int kInfo = 2;
+
+// The command queue pair is open before main runs, whether or not the data
+// server runs yet.
+[[maybe_unused]] const bool kExchangeOpen = (m_exchange.open(zelor::paths::kLogKeyPath), true);
+
+// Standard output's one-byte buffer.
+// BUFSIZ bytes although one is used: some C libraries and checkers take a
+// buffer handed to setvbuf as BUFSIZ long.
+char gStdoutBuffer[BUFSIZ];
+
+}  // namespace
 
 int main() {
   // A client that drops its connection mid-reply must not end the program.
   zelor::common::network::IgnoreSigpipe();
 
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::puts("this is Brevanor!");
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "change this stream to fifo .....");
 
-  spdlog::ombrel::basicLog(-16, __LINE__, __func__, spdlog::level::info, "brevan started");
+  // The console becomes the FIFO. Nothing waits for its reader: a line that
+  // does not fit is lost, and output flows again once a reader drains it.
+  const char* fifo = zelor::paths::kFifoBrevan;
+  if (access(fifo, F_OK) != 0 && mkfifo(fifo, 0777) != 0) std::fprintf(stderr, "Could not create fifo %s\n", fifo);
+  std::freopen(fifo, "w+", stdout);
+  const int fd = fileno(stdout);
+  const int ret = fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan ...  fd = {} ,ret = {}.", fd, ret);
+  std::setvbuf(stdout, gStdoutBuffer, _IOFBF, 1);
 
-  int signal = 0;
-  sigwait(&stopSignals, &signal);
-  return 0;
+  zelor::brevan::ModuleController controller;
+  controller.LoadAll();
+  // No shutdown path: the program runs until it is killed.
+  for (;;) sleep(1);
 }

@@ -8,3 +8,5 @@ for b in "$top"/build/release/bench/*_bench; do
   echo "== $(basename "$b")"
   unshare --ipc --net -- sh -c 'ip link set lo up && exec "$0" "$@"' "$b" "$@"
 done
+echo "== command load"
+"$top/bench/command_load.sh" "$top/build/release"

@@ -21,7 +21,21 @@ trap stop INT TERM EXIT
 "$build/sim/zelor-logview" &
 pids+=($!)
 sleep 0.2
-"$ZELOR_BIN/brevan" &
+
+# The stand-in PLC-runtime host runs the installed data server (libquillon)
+# every 4 ms; the data server's output (its FIFO) is copied into $quillon_log.
+quillon_log=/tmp/zelor_quillon.log
+"$build/sim/zelor-plc-host" --key 0x5A00 --data-server --quillon "$ZELOR_BIN/libquillon.so" \
+  --fifo-log "$quillon_log" &
+pids+=($!)
+
+# brevan's console is its FIFO; its lines are copied to the terminal beside
+# the log channels. brevan reuses the FIFO made here.
+[ -p "$ZELOR_FIFO_BREVAN" ] || mkfifo -m 0777 "$ZELOR_FIFO_BREVAN"
+sed -u 's/^/[brevan] /' <>"$ZELOR_FIFO_BREVAN" &
+pids+=($!)
+# temp.txt of the CPU-temperature publisher lies in the working directory.
+(cd "$ZELOR_BIN" && exec "$ZELOR_BIN/brevan") &
 pids+=($!)
 
 echo "controller running (pids ${pids[*]}); Ctrl-C stops it"

@@ -14,8 +14,9 @@ class DrivenSide {
   virtual ~DrivenSide() = default;
   // Once, with the record that every cycle passes on.
   virtual bool Start(AxesGroupRef& record, std::string& error) = 0;
-  // One cycle: the input image in, one cycle, the output image out.
-  virtual void Cycle(const std::uint8_t* di, std::uint8_t* dout) = 0;
+  // One cycle: the input image in (the side may change it), one cycle, the
+  // output image out.
+  virtual void Cycle(std::uint8_t* di, std::uint8_t* dout) = 0;
   // The PLC's robot status record, after the cycle.
   virtual void Status(std::uint8_t* plcStatus) = 0;
   virtual void Stop() = 0;

@@ -9,6 +9,8 @@ namespace zelor::sim {
 
 inline constexpr std::size_t kHostImageBytes = 64;
 inline constexpr std::size_t kPlcStatusBytes = 8192;
+// The i32 mode word of the PLC's robot status record: 0 teach pendant, 1 PC.
+inline constexpr std::size_t kPlcModeWordOffset = 6612;
 
 // The records the PLC-runtime stand-in owns, as one shared-memory segment:
 // tests and tools attach it by key and read or change any field in place.

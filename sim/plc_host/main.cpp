@@ -1,18 +1,26 @@
 // The PLC-runtime stand-in as a program:
 //   zelor-plc-host --key N --socket PATH [--block FILE] [--realtime] [--cycles N]
 //                  [--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]
-// It cycles until SIGINT or SIGTERM (or N cycles), then prints its cycle and
-// overrun counts, removes its segment and socket and exits 0.
+// or, in data-server mode (the real libquillon, every 4 ms on a cycle thread):
+//   zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES]
+//                  [--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]
+// It cycles until SIGINT or SIGTERM (or N cycles), then (in data-server mode
+// after RTSReleaseRobot) prints its cycle and overrun counts, removes its
+// segment and socket and exits 0. --hold waits after RTSCreateParameter until
+// SIGUSR1 before the first cycle; --linger-ms keeps the process (and the data
+// server's threads that outlive the release) for N ms after RTSReleaseRobot.
 #include <signal.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plc_host/plc_host.h"
@@ -20,8 +28,40 @@
 namespace {
 
 std::atomic<bool> gStop{false};
+std::atomic<bool> gRelease{false};
 
 void onSignal(int) { gStop.store(true); }
+void onRelease(int) { gRelease.store(true); }
+
+// Waits on the main thread until `until` holds or a stop signal came.
+template <typename F>
+void waitFor(F until) {
+  while (!gStop.load() && !until()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// Data-server mode: the parameter call was made on this thread; the cycles
+// run on their own thread, as the PLC runtime's cyclic task.
+void runDataServer(zelor::sim::PlcHost& host, bool hold, std::uint64_t maxCycles) {
+  if (hold) {
+    std::fprintf(stderr, "plc host: holding; SIGUSR1 starts the cycles\n");
+    waitFor([] { return gRelease.load(); });
+    if (gStop.load()) return;
+  }
+  std::fprintf(stderr, "plc host: cycling (data server, real time, 4 ms)\n");
+  std::atomic<bool> done{false};
+  std::thread cycles([&] {
+    host.Run(true, gStop, maxCycles);
+    done.store(true);
+  });
+  waitFor([&] { return done.load(); });
+  gStop.store(true);
+  cycles.join();
+}
+
+void reportDurations(const zelor::sim::CycleDurations& d) {
+  std::fprintf(stderr, "plc host: RTSStartRobot calls %llu p50 %.0f us p99 %.0f us max %.0f us\n",
+               static_cast<unsigned long long>(d.count()), d.PercentileUs(0.50), d.PercentileUs(0.99), d.MaxUs());
+}
 
 bool readBlock(const std::string& path, std::vector<std::uint8_t>& block) {
   std::ifstream in(path, std::ios::binary);
@@ -40,7 +80,9 @@ bool parseNumber(const char* text, long long& out) {
 int usage(const char* why) {
   std::fprintf(stderr,
                "plc host: %s\nusage: zelor-plc-host --key N --socket PATH [--block FILE] [--realtime] [--cycles N] "
-               "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]\n",
+               "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]\n"
+               "       zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES] "
+               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]\n",
                why);
   return 2;
 }
@@ -53,6 +95,9 @@ int main(int argc, char** argv) {
   options.block = zelor::sim::FixtureBlock();
   bool haveKey = false;
   bool realTime = false;
+  bool hold = false;
+  bool collisionFlag = false;
+  long long lingerMs = 0;
   long long maxCycles = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -62,6 +107,14 @@ int main(int argc, char** argv) {
       realTime = true;
     } else if (arg == "--project") {
       options.loadProject = true;
+    } else if (arg == "--data-server") {
+      if (options.dataServer.empty()) options.dataServer = ZELOR_HOST_QUILLON;
+    } else if (arg == "--hold") {
+      hold = true;
+    } else if (arg == "--pc-mode") {
+      options.pcMode = true;
+    } else if (arg == "--collision-flag") {
+      collisionFlag = true;
     } else if (!hasValue) {
       return usage(("missing value or unknown option " + arg).c_str());
     } else if (arg == "--key") {
@@ -83,17 +136,34 @@ int main(int argc, char** argv) {
       options.libraries.utils = argv[++i];
     } else if (arg == "--excit") {
       options.libraries.excitBuffer = argv[++i];
+    } else if (arg == "--quillon") {
+      options.dataServer = argv[++i];
+    } else if (arg == "--linger-ms") {
+      if (!parseNumber(argv[++i], number) || number < 0) return usage("bad --linger-ms");
+      lingerMs = number;
+    } else if (arg == "--fifo-log") {
+      options.fifoLog = argv[++i];
+    } else if (arg == "--fifo-log-max") {
+      if (!parseNumber(argv[++i], number) || number <= 0) return usage("bad --fifo-log-max");
+      options.fifoLogMaxBytes = static_cast<off_t>(number);
     } else {
       return usage(("unknown option " + arg).c_str());
     }
   }
   if (!haveKey) return usage("--key is required");
+  const bool dataServer = !options.dataServer.empty();
+  if (dataServer && options.fifoLog.empty()) return usage("--fifo-log is required in data-server mode");
+  if (!dataServer && (hold || options.pcMode || lingerMs > 0)) {
+    return usage("--hold, --pc-mode and --linger-ms need --data-server");
+  }
 
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  action.sa_handler = onRelease;
+  sigaction(SIGUSR1, &action, nullptr);
 
   zelor::sim::PlcHost host(std::move(options));
   std::string error;
@@ -102,10 +172,21 @@ int main(int argc, char** argv) {
     host.Stop();
     return 1;
   }
-  std::fprintf(stderr, "plc host: cycling (%s)\n", realTime ? "real time, 4 ms" : "free");
-  host.Run(realTime, gStop, static_cast<std::uint64_t>(maxCycles));
+  if (dataServer) {
+    runDataServer(host, hold, static_cast<std::uint64_t>(maxCycles));
+  } else {
+    std::fprintf(stderr, "plc host: cycling (%s)\n", realTime ? "real time, 4 ms" : "free");
+    host.Run(realTime, gStop, static_cast<std::uint64_t>(maxCycles));
+  }
+  if (collisionFlag) std::fprintf(stderr, "plc host: gIsCollisionDect %d\n", host.collisionSwitch());
+  host.Release();
+  if (lingerMs > 0) {
+    std::fprintf(stderr, "plc host: released; staying %lld ms\n", lingerMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(lingerMs));
+  }
   host.Stop();
   std::fprintf(stderr, "plc host: cycles %llu overruns %llu\n", static_cast<unsigned long long>(host.cycles()),
                static_cast<unsigned long long>(host.overruns()));
+  if (dataServer) reportDurations(host.durations());
   return 0;
 }

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "install_paths.h"
 #include "json/json_project_reader.h"
+#include "plc_host/quillon_side.h"
 #include "support/robot_param_fixture.h"
 
 namespace zelor::sim {
@@ -45,6 +47,7 @@ PlcHost::PlcHost(PlcHostOptions options) : options_(std::move(options)) {}
 PlcHost::~PlcHost() { Stop(); }
 
 bool PlcHost::Start(std::string& error) {
+  if (dataServerMode()) return startDataServer(error);
   if (options_.loadProject) {
     // The settings globals the kernel reads hold the project's values.
     static JsonProjectReader reader;
@@ -68,6 +71,34 @@ bool PlcHost::Start(std::string& error) {
     return false;
   }
   return true;
+}
+
+bool PlcHost::startDataServer(std::string& error) {
+  if (options_.fifoLog.empty()) {
+    error = "data-server mode needs a log file for the FIFO";
+    return false;
+  }
+  if (!LoadQuillonLibrary(options_.dataServer, quillon_, error)) return false;
+  if (options_.loadProject) {
+    // Built after libquillon bound the collision setting to the kernel's switch.
+    static JsonProjectReader reader;
+  }
+  if (!fifoCopy_.Start(zelor::paths::kFifoCodesys, options_.fifoLog, options_.fifoLogMaxBytes, error)) return false;
+  if (!segment_.Create(options_.segmentKey, error)) return false;
+  started_ = true;
+  if (options_.pcMode) {
+    const std::int32_t one = 1;
+    std::memcpy(records().plcStatus + kPlcModeWordOffset, &one, sizeof one);
+  }
+  drive_ = std::make_unique<SimAxesGroup>(records().axesGroup, options_.drive);
+  side_ = std::make_unique<QuillonSide>(quillon_, durations_);
+  std::lock_guard<std::mutex> lock(kernelMutex_);
+  return side_->Start(records().axesGroup, error);
+}
+
+int PlcHost::collisionSwitch() const {
+  if (dataServerMode()) return quillon_.gIsCollisionDect != nullptr ? *quillon_.gIsCollisionDect : -1;
+  return api_.gIsCollisionDect != nullptr ? *api_.gIsCollisionDect : -1;
 }
 
 void PlcHost::cycleLocked() {
@@ -120,12 +151,17 @@ bool PlcHost::Call(const Packet& request, Packet& reply) {
   return answered;
 }
 
+void PlcHost::Release() {
+  if (!side_) return;
+  std::lock_guard<std::mutex> lock(kernelMutex_);
+  side_->Stop();
+}
+
 void PlcHost::Stop() {
   endpoint_.Stop();
-  if (side_) {
-    std::lock_guard<std::mutex> lock(kernelMutex_);
-    side_->Stop();
-  }
+  Release();
+  // The release's lines are in the FIFO by now.
+  fifoCopy_.Stop();
   if (started_) segment_.Remove();
   started_ = false;
 }

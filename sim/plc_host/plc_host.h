@@ -11,9 +11,12 @@
 
 #include "axes_drive/sim_axes_group.h"
 #include "plc_host/core_mailbox.h"
+#include "plc_host/cycle_durations.h"
+#include "plc_host/fifo_log_copy.h"
 #include "plc_host/host_segment.h"
 #include "plc_host/kernel_library.h"
 #include "plc_host/packet_endpoint.h"
+#include "plc_host/quillon_library.h"
 #include "plc_host/vantrel_side.h"
 
 namespace zelor::sim {
@@ -26,12 +29,21 @@ struct PlcHostOptions {
   std::string logFile;             // also append the kernel's lines here
   KernelLibraryPaths libraries;
   SimAxesGroup::Config drive;
+
+  // Data-server mode: libquillon at this path is driven through its entry
+  // points instead of libvantrel through its C interface (no mailbox, no
+  // packet endpoint; packets take the data server's own roads).
+  std::string dataServer;
+  std::string fifoLog;  // where the data server's standard output is copied
+  off_t fifoLogMaxBytes = FifoLogCopy::kDefaultMaxBytes;
+  bool pcMode = false;  // the status record's mode word: 1 instead of 0
 };
 
-// Stand-in for the PLC runtime with the data server's core: it loads
-// libvantrel, owns the host records in a shared-memory segment, steps the
-// simulated drives and runs the kernel's cycle, and passes packets through
-// the core's one-slot mailbox.
+// Stand-in for the PLC runtime: it owns the host records in a shared-memory
+// segment and steps the simulated drives each cycle. Either it loads
+// libvantrel with a stand-in of the data server's core (the kernel's cycle,
+// packets through a one-slot mailbox), or, in data-server mode, the real
+// libquillon, whose entry points it calls as the PLC runtime does.
 class PlcHost {
  public:
   static constexpr std::int64_t kPeriodNs = 4000000;
@@ -51,9 +63,11 @@ class PlcHost {
   // One client exchange through the mailbox: while Run cycles, waits up to
   // 2 s; otherwise steps up to kReplyCycles cycles itself. False on time-out.
   bool Call(const Packet& request, Packet& reply);
+  // Releases the driven side (RTSReleaseRobot in data-server mode) once.
+  void Release();
   void Stop();
 
-  // The kernel's exports, never while a cycle runs.
+  // The kernel's exports, never while a cycle runs (not in data-server mode).
   template <typename F>
   auto WithKernel(F f) {
     std::lock_guard<std::mutex> lock(kernelMutex_);
@@ -65,12 +79,21 @@ class PlcHost {
   CoreMailbox& mailbox() { return mailbox_; }
   std::uint64_t cycles() const { return cycles_.load(); }
   std::uint64_t overruns() const { return overruns_.load(); }
+  bool dataServerMode() const { return !options_.dataServer.empty(); }
+  // Durations of the data server's robot cycle call (data-server mode).
+  const CycleDurations& durations() const { return durations_; }
+  // libvantrel's collision-detection switch; -1 when it cannot be read.
+  int collisionSwitch() const;
 
  private:
   void cycleLocked();
+  bool startDataServer(std::string& error);
 
   PlcHostOptions options_;
   VantrelApi api_{};
+  QuillonApi quillon_{};
+  FifoLogCopy fifoCopy_;
+  CycleDurations durations_;
   CoreMailbox mailbox_;
   HostSegment segment_;
   std::unique_ptr<SimAxesGroup> drive_;

@@ -20,7 +20,7 @@ bool VantrelSide::Start(AxesGroupRef& record, std::string& error) {
   return true;
 }
 
-void VantrelSide::Cycle(const std::uint8_t* di, std::uint8_t* dout) {
+void VantrelSide::Cycle(std::uint8_t* di, std::uint8_t* dout) {
   std::uint32_t words[16];
   std::memcpy(words, di, sizeof words);
   api_.update_di(words);

@@ -15,7 +15,7 @@ class VantrelSide : public DrivenSide {
   VantrelSide(const VantrelApi& api, CoreMailbox& mailbox, std::vector<std::uint8_t> block);
 
   bool Start(AxesGroupRef& record, std::string& error) override;
-  void Cycle(const std::uint8_t* di, std::uint8_t* dout) override;
+  void Cycle(std::uint8_t* di, std::uint8_t* dout) override;
   // The kernel has no status record to fill; the record stays zero.
   void Status(std::uint8_t*) override {}
   void Stop() override {}

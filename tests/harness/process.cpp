@@ -98,9 +98,15 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
   return r;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options) {
   pid_ = fork();
   if (pid_ == 0) {
+    if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) _exit(126);
+    if (!options.stdoutFile.empty()) {
+      const int out = open(options.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || dup2(out, STDOUT_FILENO) < 0) _exit(126);
+      close(out);
+    }
     std::vector<char*> args = argvOf(argv);
     execv(args[0], args.data());
     _exit(127);

@@ -23,11 +23,18 @@ struct ProcessResult {
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Where a started program runs and writes: empty fields keep the test
+// program's own working directory and standard output.
+struct ChildOptions {
+  std::string workingDir;
+  std::string stdoutFile;  // created or truncated
+};
+
 // A long-running program (a server) started for one test; stopped and reaped
 // when the object goes.
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv);
+  explicit ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options = {});
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

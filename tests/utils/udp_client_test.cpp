@@ -54,14 +54,33 @@ TEST(UdpClient, DatagramsArriveOnePerSend) {
   EXPECT_EQ(receiver.next(), "second");
 }
 
-TEST(UdpClient, DefaultDestinationIsConfigurable) {
-  Receiver receiver;
-  ASSERT_EQ(setenv(UdpClient::kDestinationVariable, "127.0.0.1", 1), 0);
-  UdpClient client;
-  ASSERT_EQ(client.createSocket("", receiver.port()), 0);
-  EXPECT_EQ(client.sendMsg("report", 6), 6);
-  EXPECT_EQ(receiver.next(), "report");
-  unsetenv(UdpClient::kDestinationVariable);
+// Without an address a socket sends to ZELOR_UDP_DESTINATION, else to
+// loopback; the receiver listens on 127.0.0.1 only.
+TEST(UdpClient, DefaultDestinationIsLoopbackUnlessConfigured) {
+  struct Case {
+    const char* variable;  // null: unset
+    const char* expected;
+  };
+  const Case cases[] = {
+      {nullptr, "report"},
+      {"", "report"},
+      {"127.0.0.1", "report"},
+      {"127.0.0.2", "<none>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variable ? c.variable : "(unset)");
+    Receiver receiver;
+    if (c.variable) {
+      ASSERT_EQ(setenv(UdpClient::kDestinationVariable, c.variable, 1), 0);
+    } else {
+      unsetenv(UdpClient::kDestinationVariable);
+    }
+    UdpClient client;
+    ASSERT_EQ(client.createSocket("", receiver.port()), 0);
+    EXPECT_EQ(client.sendMsg("report", 6), 6);
+    EXPECT_EQ(receiver.next(), c.expected);
+    unsetenv(UdpClient::kDestinationVariable);
+  }
 }
 
 TEST(UdpClient, MissingInterfaceFailsQuietly) {

@@ -12,7 +12,7 @@ namespace {
 
 std::string defaultDestination() {
   const char* configured = std::getenv(UdpClient::kDestinationVariable);
-  return configured != nullptr && configured[0] != '\0' ? configured : UdpClient::kBroadcastAddress;
+  return configured != nullptr && configured[0] != '\0' ? configured : UdpClient::kDefaultDestination;
 }
 
 }  // namespace

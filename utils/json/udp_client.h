@@ -13,11 +13,12 @@
 //
 // A socket created without an address sends to the default destination: the
 // address in the environment variable ZELOR_UDP_DESTINATION when set (tests
-// point it at loopback), else the local broadcast address.
+// and installations name one), else loopback: no datagram leaves the machine
+// unless an installation names a destination.
 class ZELOR_EXPORT UdpClient {
  public:
   static constexpr const char* kDestinationVariable = "ZELOR_UDP_DESTINATION";
-  static constexpr const char* kBroadcastAddress = "255.255.255.255";
+  static constexpr const char* kDefaultDestination = "127.0.0.1";
 
   UdpClient() = default;
   ~UdpClient();

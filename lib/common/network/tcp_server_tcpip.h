@@ -30,7 +30,10 @@ class TCPServer_TCPIP {
   // Ends and joins the accept thread, closes the listening and client sockets.
   void stop();
 
+  // Set by the first client and never cleared: not a test for a client now.
   bool isAccepted() const { return accepted_; }
+  // A client holds the slot now.
+  bool hasClient() const { return clientFd_ >= 0; }
 
  private:
   void listenSubProcess();

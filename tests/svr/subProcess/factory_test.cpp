@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -83,4 +84,36 @@ TEST(Activity, RunClearsStartedWhenTheFunctionReturns) {
   activity.startActivity("Worker");
   ASSERT_TRUE(activity.wait(QDeadlineTimer(2000)));
   EXPECT_TRUE(worker.finished);
+}
+
+namespace {
+
+class Thrower {
+ public:
+  void fail() { throw std::runtime_error("worker failed"); }
+};
+
+// The thread itself does nothing, so started stays set until the test runs
+// the Activity's own run() on its thread.
+class ThrowingActivity : public Activity<Thrower> {
+ public:
+  using Activity<Thrower>::Activity;
+  void runHere() { Activity<Thrower>::run(); }
+
+ protected:
+  void run() override {}
+};
+
+}  // namespace
+
+TEST(Activity, RunClearsStartedAndRethrowsWhenTheFunctionThrows) {
+  Thrower thrower;
+  ThrowingActivity activity(&thrower, &Thrower::fail);
+  activity.startActivity("Thrower");
+  ASSERT_TRUE(activity.wait(QDeadlineTimer(2000)));
+  ASSERT_TRUE(activity.started());
+  EXPECT_THROW(activity.runHere(), std::runtime_error);
+  EXPECT_FALSE(activity.started());
+  // The mutex was given back: stop and destruction do not wait for ever.
+  activity.stopActivity();
 }

@@ -289,7 +289,13 @@ TEST(FunctionSettings, CallerRecords) {
   EXPECT_EQ(advanced.InputShapingDamp, 0.25);
 
   std::string name = "keep", mode = "keep";
+  EXPECT_EQ(reader.get_remotectrl_conf(name, mode), 1);  // the default project's file
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(mode, "tcp");
+  removeFile("settings/function/remoteControl.json");
+  name = mode = "keep";
   EXPECT_EQ(reader.get_remotectrl_conf(name, mode), 0);
+  EXPECT_EQ(mode, "keep");
   writeFile("settings/function/remoteControl.json", R"({"name": "pick"})");
   EXPECT_EQ(reader.get_remotectrl_conf(name, mode), 1);
   EXPECT_EQ(name, "pick");

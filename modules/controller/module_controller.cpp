@@ -1,0 +1,35 @@
+#include "controller/module_controller.h"
+
+#include "command_server/tcpip_call.h"
+#include "common/ipc/robot_map.h"
+#include "controller/cpu_temperature.h"
+#include "log/ombrel.h"
+
+namespace zelor::brevan {
+
+namespace {
+constexpr int kChannel15 = ~15;
+constexpr int kInfo = 2;
+constexpr std::int32_t kControlTypeManual = 2;
+}  // namespace
+
+int ModuleController::LoadAll() {
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "ModuleController::LoadAll start!");
+  startCpuTemperatureThread();
+  // Not built yet: the message router of segment 12 (MessageRouter::Instance()->Start()).
+  // Not built yet: the remote-I/O master (ModbusIO::Instance() and its Start()).
+  // Not built yet: the identification-file service (StartAutoIdentifyServer()).
+  // Not built yet: the thread of the HTTP file server (StartHttpServer()).
+  zelor::modules::tcpipCall::Instance();
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "begin to start caller.....  \n");
+  // Not built yet: realtimeSenderReInit() of the feedback senders.
+  // Not built yet: the watcher thread of their settings (monitorRealTimeConfigFileChange()).
+  // Not built yet: the app-protocol server, which keeps this thread while it serves.
+  robotMap& map = robotMap::instance();
+  map.storeWord(robot_map::kControlType, kControlTypeManual);
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "状态:{}", map.loadWord(robot_map::kControlType));
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "ModuleController::LoadAll end!");
+  return 1;
+}
+
+}  // namespace zelor::brevan

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zelor::sim {
+
+// One request as the peer took it from queue 102.
+struct PeerRequest {
+  std::uint16_t id = 0;
+  std::uint8_t ctrl = 0;
+  std::uint16_t length = 0;  // parameter bytes, as the request states them
+  std::vector<std::uint8_t> params;
+};
+
+// Stand-in for the data server at the far end of the command queue pair: it
+// takes requests from queue 102 and answers on queue 103 as the data server's
+// packet-exchange thread does (type 1, 2400-byte bodies, the reply packet
+// 0xAA 0xAA, length = reply parameter bytes + 2, the request's id and control
+// byte), and owns the control-mode text of the status memory for the tests.
+class DataServerPeer {
+ public:
+  enum class Mode {
+    Immediate,    // answer at once
+    Delayed,      // answer after the next delay of setDelays (0 when none is left)
+    Tick4ms,      // at most one answer per 4 ms tick, on the tick
+    NotReading,   // leave queue 102 alone
+    NeverAnswer,  // take requests, answer none
+    TimeoutEcho,  // the data server's time-out answer: the request, its length raised by 2
+    StaleFirst,   // a reply of another id first, then the real one
+  };
+
+  // Attaches (or creates) the status memory and opens (or creates) both
+  // queues; the serving thread starts with start().
+  DataServerPeer();
+  ~DataServerPeer();
+  DataServerPeer(const DataServerPeer&) = delete;
+  DataServerPeer& operator=(const DataServerPeer&) = delete;
+
+  void start();
+  void stop();
+
+  void setControlMode(const std::string& mode);
+  void setMode(Mode mode);
+  void setDelays(std::deque<std::chrono::milliseconds> delays);
+  // Reply parameters of a read of this id.
+  void setReadReply(std::uint16_t id, std::vector<std::uint8_t> params);
+  // Answer text of the raw text road (id 262): NUL-terminated in the reply.
+  void setRawAnswer(const std::string& text);
+  // Raw answer parameter bytes as they are, filling up to the packet's end.
+  void setRawAnswerBytes(std::vector<std::uint8_t> params);
+
+  std::vector<PeerRequest> requests() const;
+  // Requests that were already waiting when the peer answered the one before.
+  int overlaps() const { return overlaps_; }
+  int answered() const { return answered_; }
+
+  int requestQueue() const { return requestMsq_; }
+  int replyQueue() const { return replyMsq_; }
+
+ private:
+  void serve();
+  void answer(const std::uint8_t* body, std::int64_t received);
+  bool requestsWaiting() const;
+
+  int requestMsq_ = -1;
+  int replyMsq_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> overlaps_{0};
+  std::atomic<int> answered_{0};
+  std::thread thread_;
+
+  mutable std::mutex mutex_;
+  Mode mode_ = Mode::Immediate;
+  std::deque<std::chrono::milliseconds> delays_;
+  std::map<std::uint16_t, std::vector<std::uint8_t>> readReplies_;
+  std::vector<std::uint8_t> rawAnswer_;
+  std::vector<PeerRequest> requests_;
+  std::uint64_t queueIndex_ = 0;
+  std::chrono::steady_clock::time_point lastTick_{};
+};
+
+}  // namespace zelor::sim

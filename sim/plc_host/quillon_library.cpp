@@ -1,0 +1,44 @@
+#include "plc_host/quillon_library.h"
+
+#include <dlfcn.h>
+
+namespace zelor::sim {
+
+namespace {
+
+template <typename T>
+bool resolve(void* library, const char* name, T& out, std::string& error) {
+  void* symbol = dlsym(library, name);
+  if (symbol == nullptr) {
+    error = std::string("libquillon lacks ") + name;
+    return false;
+  }
+  out = reinterpret_cast<T>(symbol);
+  return true;
+}
+
+}  // namespace
+
+bool LoadQuillonLibrary(const std::string& path, QuillonApi& api, std::string& error) {
+  // Nothing of the host stands in for the data server's symbols: libvantrel
+  // resolves the identification buffer from libquillon.
+  void* quillon = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (quillon == nullptr) {
+    const char* why = dlerror();
+    error = "cannot load " + path + ": " + (why != nullptr ? why : "unknown");
+    return false;
+  }
+  if (!resolve(quillon, "RTSCreateParameter", api.createParameter, error) ||
+      !resolve(quillon, "RTSStartRobot", api.startRobot, error) ||
+      !resolve(quillon, "RTSPlcUpdateDI", api.plcUpdateDI, error) ||
+      !resolve(quillon, "RTSPlcUpdateDO", api.plcUpdateDO, error) ||
+      !resolve(quillon, "RTSRobotCmd", api.robotCmd, error) ||
+      !resolve(quillon, "RTSReleaseRobot", api.releaseRobot, error)) {
+    return false;
+  }
+  // A handle's lookup covers the library's dependencies as well.
+  api.gIsCollisionDect = static_cast<std::uint8_t*>(dlsym(quillon, "gIsCollisionDect"));
+  return true;
+}
+
+}  // namespace zelor::sim

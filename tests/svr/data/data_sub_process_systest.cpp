@@ -314,6 +314,14 @@ TEST_F(DataSubProcessTest, TheSnapshotWritesTheRecordOnceTheMonitorHoldsTheHostR
   ASSERT_EQ(httpRequest(kPort, "POST", "/interface/hardware", "{\"enable\": false}").status, 200);
   robotMap& map = robotMap::instance();
   std::memset(map.record(), 0, sizeof(RealTimeData_t));
+  // A script alarm in the semlib slot reaches the record through the monitor,
+  // the 200 ms tick and the snapshot.
+  semlib_shm* shm = nullptr;
+  init_semlib(&shm);
+  ASSERT_NE(shm, nullptr);
+  const std::int32_t code = 4242;
+  std::memcpy(shm->alarmCode, &code, sizeof code);
+  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
   std::atomic<bool> cycling{true};
   std::thread host([&] {
     while (cycling) {
@@ -331,6 +339,12 @@ TEST_F(DataSubProcessTest, TheSnapshotWritesTheRecordOnceTheMonitorHoldsTheHostR
   host.join();
   ASSERT_TRUE(written);
   EXPECT_EQ(map.record()->RobotType, 2);
+  EXPECT_EQ(std::atomic_ref<std::uint8_t>(shm->alarmFlag).load(), 0);
+  shmdt(shm);
+  std::uint16_t alarmRegister = 0;
+  std::memcpy(&alarmRegister, map.entry() + robot_map::inputRegister(0), sizeof alarmRegister);
+  EXPECT_EQ(alarmRegister, 4242);
+  EXPECT_EQ(map.record()->RobotMode, 9u);
   float joint1 = 0.0f;
   std::memcpy(&joint1, map.entry() + robot_map::inputRegister(202), sizeof joint1);
   // Registers 202-203 hold joint 1's actual position (low half first).

@@ -17,6 +17,10 @@ target_include_directories(zelor_simpleini SYSTEM INTERFACE ${SIMPLEINI_INCLUDE_
 
 add_library(zelor_rapidjson INTERFACE)
 target_include_directories(zelor_rapidjson SYSTEM INTERFACE ${RAPIDJSON_INCLUDE_DIRS})
+# Everywhere, so that every copy of RapidJSON's inline code agrees: a getter
+# used on a value of the wrong type throws instead of aborting the process.
+target_compile_options(zelor_rapidjson INTERFACE
+  "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include ${CMAKE_SOURCE_DIR}/lib/common/util/rapidjson_throw.h>")
 
 # zelor_add_library(<name> <OBJECT|SHARED|STATIC|MODULE> DIRS <dir>... [EXCLUDE <regex>])
 # Collects every .cpp/.c below the given folders (relative to the current

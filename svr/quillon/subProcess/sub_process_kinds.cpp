@@ -1,14 +1,17 @@
 #include "subProcess/sub_process_kinds.h"
 
 #include "subProcess/core/core_sub_process.h"
+#include "subProcess/data/data_sub_process.h"
 
 namespace {
 
 ISubProcess* createCore(const SubProcessParam& p) { return new CoreSubProcess(p.packet_size, p.rtsParam); }
+ISubProcess* createData(const SubProcessParam& p) { return new DataSubProcess(p.data_port, p.version); }
 
-// Each later sub-process (Lua, data, client, debug) adds its row here.
+// Each later sub-process (Lua, client, debug) adds its row here.
 constexpr SubProcessKind kKinds[] = {
     {ISubProcess::CORE, createCore},
+    {ISubProcess::DATA, createData},
 };
 
 }  // namespace

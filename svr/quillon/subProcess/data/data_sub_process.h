@@ -1,0 +1,197 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include <QString>
+
+#include "common/plugin/plugin_base.h"
+#include "common/ipc/semlib_shm.h"
+#include "json/json_project_reader.h"
+#include "robot_states/robot_data_source.h"
+#include "subProcess/activity.h"
+#include "subProcess/data/http_dispatcher.h"
+#include "subProcess/data/reply_buffer.h"
+#include "subProcess/data/route_table.h"
+#include "subProcess/i_sub_process.h"
+
+struct AxesGroupRef;
+struct event;
+struct event_base;
+struct evhttp;
+class DataSetting;
+class ModbusSrv;
+
+// Sub-process 2: the HTTP server of the teach pendant and PC tools, the
+// cyclic monitor of the host's axes-group record, the data server's own
+// alarms and the motion kernel's parameter hand-over. Commands for the kernel
+// leave through the builders and processTranslate.
+class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSource {
+ public:
+  static constexpr int kBodyBufferSize = 8192;
+  static constexpr const char* kVersionText = "1.5.9.0-stable-9f5fce1e-2305311421";
+
+  struct Param {
+    int port = 0;
+    std::atomic<bool> hardware{true};
+  };
+
+  // Three-position switch state, control type.
+  enum SwitchState { kSwitchUnknown = 0, kSwitchDisabled = 1, kSwitchEnabled = 2, kSwitchDrag = 3 };
+  enum ControlType { kControlAuto = 1, kControlManual = 2 };
+
+  DataSubProcess(int port, const QString& version);
+  ~DataSubProcess() override;
+
+  void start() override;
+  void stop() override;
+  const void* getParam() const override { return &param_; }
+  // 0: cyclic monitor with the host's record; 1: last debugger command from
+  // a C string. Others do nothing.
+  void interCall(int id, void* in, void* out, void** ret) override;
+  int processTranslate(Packet* packet) override;
+
+  AxesGroupRef* robotData() const override { return robotData_.load(); }
+
+  // Replies: handlers append, the dispatcher sends.
+  static int Reply(DataSubProcess* server, bool status) { return server->replies_.reply(status); }
+  static int Reply(DataSubProcess* server, const char* text) { return server->replies_.reply(text); }
+  static int Reply(DataSubProcess* server, const std::string& text) { return server->replies_.reply(text); }
+  static int Reply(DataSubProcess* server, rapidjson::Document* doc) { return server->replies_.reply(doc); }
+
+  // Own alarm set.
+  void setAlarm(int id);
+  void clearAlarmSet();
+  std::set<int> getAlarmSet() const;
+  static int getControllerAlarmStatus(DataSubProcess* server);
+  // Decides whether the robot is in alarm; exchanges packets with the kernel
+  // (auxiliary axis, collision reaction). Never on the PLC thread.
+  int getAlarmStatus();
+  // The same decision from what is known, without any exchange and without
+  // touching getAlarmStatus's remembered values; for the cyclic monitor.
+  bool inAlarmNow();
+
+  // Parameter record for the kernel (core call 6); its result.
+  int syncAlgsParams();
+  static float driverParamCal(DataSubProcess* server);
+  int sendPointToAlgs(const char* text);
+
+  // Timers of the event loop: fd -2 every 2 s, -3 every 200 ms, -4 every 50 ms.
+  static void conn_timeout(int fd, short events, void* arg);
+
+  std::string lastDebuggerCommand() const;
+  void setLastDebuggerCommand(const std::string& command);
+  std::string projectName() const;
+
+  RouteTable& routes() { return apis_; }
+  JsonProjectReader& reader() { return jsonReader; }
+  bool hardware() const { return param_.hardware.load(); }
+  void setHardware(bool on) { param_.hardware.store(on); }
+  int switchState() const { return switchState_.load(); }
+  int controlType() const { return controlType_.load(); }
+  int driverLevel() const { return driverLevel_.load(); }
+  bool serverReady() const { return serverReady_.load(); }
+  int lightCode() const { return lightCode_.load(); }
+
+  JsonProjectReader jsonReader;
+
+ private:
+  friend struct DataRoutes;
+
+  void receiveDataProcess();
+  void checkIOProcess() {}
+  void ledStatusUpdate() {}
+  void powerDetectThread() {}
+  void setFanProcess() {}
+
+  int openListener();
+  void sendThresholds();
+  void fillRoutes();
+  void attachSegments();
+  void tick200ms();
+  void handleServoPayloadRequest();
+  void monitor(AxesGroupRef* record);
+  void scanAxes(AxesGroupRef* record);
+  void followControlType(AxesGroupRef* record);
+  void followSwitch(AxesGroupRef* record);
+  void forwardScriptAlarm();
+  void reactToCollision(std::uint32_t mask);
+  void setCollisionAlarm(std::uint32_t mask, int otherwise);
+
+  Param param_;
+  std::atomic<AxesGroupRef*> robotData_{nullptr};
+  int udpSocket_ = -1;
+  std::uint8_t* jointPairs_ = nullptr;
+  std::uint8_t* payload_ = nullptr;
+  ReplyBuffer replies_;
+  RouteTable apis_;
+  HttpDispatcher dispatcher_{apis_, replies_, this};
+  evhttp* http_ = nullptr;
+  event_base* base_ = nullptr;
+  event* timer200_ = nullptr;
+  event* timer2s_ = nullptr;
+  event* timer50_ = nullptr;
+  std::atomic<int> connCounter_{0};
+  std::atomic<std::uint8_t> connected_{0};
+  int semid_ = -1;
+  semlib_shm* semShm_ = nullptr;
+  QString version_;
+  char* bodyBuffer_ = nullptr;
+  ModbusSrv* modbus_ = nullptr;
+  std::string remoteName_;
+  std::string remoteMode_;
+  stStopConf stopConf_{};
+
+  // Written from the event loop, interCall 1 and later threads.
+  mutable std::mutex textMutex_;
+  std::string lastDebuggerCommand_ = "stop";
+  std::string projectName_;
+
+  std::uint16_t signatureHigh_ = 1;
+  std::uint16_t signatureLow_ = 1;
+
+  // Status block members the monitor writes.
+  std::atomic<int> switchState_{kSwitchUnknown};
+  std::atomic<int> controlType_{kControlManual};
+  std::atomic<std::uint8_t> stopInput_{0};
+  std::atomic<std::uint8_t> stopHandled_{0};
+  std::atomic<std::uint8_t> releaseHandled_{0};
+  std::atomic<std::uint8_t> switchChanged_{0};
+  std::atomic<std::uint8_t> controlTypeChanged_{0};
+  std::atomic<std::uint8_t> enablingAllowed_{0};
+  std::atomic<double> axisPosition_[6] = {};
+  std::atomic<double> axisSpeed_[6] = {};
+  std::atomic<int> lightCode_{1};
+  int scanCounter_ = 0;
+  std::atomic<std::time_t> lastExchange_{0};
+
+  // Alarms.
+  mutable std::mutex alarmMutex_;
+  std::set<int> alarms_;
+  std::uint32_t lastCollision_ = 0;
+  std::uint8_t lastAlgsAlarms_[32] = {};
+  std::uint32_t lastServoError_[4] = {};
+  std::atomic<std::uint32_t> auxStatus_{0};
+  std::atomic<std::uint8_t> isResetCollision_{0};
+
+  // Drive load level.
+  std::atomic<int> userDriverSet_{0};
+  std::atomic<int> driverLevel_{0};
+  std::atomic<std::uint8_t> driverChanged_{0};
+
+  std::int32_t runTime_[2] = {};
+  std::time_t startTime_ = 0;
+  std::atomic<bool> loopRun_{false};
+  std::atomic<bool> serverReady_{false};
+
+  Activity<DataSubProcess> eventLoop_{this, &DataSubProcess::receiveDataProcess};
+  Activity<DataSubProcess> checkIO_{this, &DataSubProcess::checkIOProcess};
+  Activity<DataSubProcess> ledSync_{this, &DataSubProcess::ledStatusUpdate};
+  Activity<DataSubProcess> powerDetect_{this, &DataSubProcess::powerDetectThread};
+  Activity<DataSubProcess> setFan_{this, &DataSubProcess::setFanProcess};
+};

@@ -1,6 +1,6 @@
 #include "plc_host/kernel_library.h"
 
-#include <dlfcn.h>
+#include "plc_host/shared_library.h"
 
 namespace zelor::sim {
 
@@ -8,20 +8,11 @@ namespace {
 
 template <typename T>
 bool resolve(void* library, const char* name, T& out, std::string& error) {
-  void* symbol = dlsym(library, name);
-  if (symbol == nullptr) {
-    error = std::string("libvantrel lacks ") + name;
-    return false;
-  }
-  out = reinterpret_cast<T>(symbol);
-  return true;
+  return ResolveSymbol(library, "libvantrel", name, out, error);
 }
 
 bool openGlobal(const std::string& path, std::string& error) {
-  if (dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL) != nullptr) return true;
-  const char* why = dlerror();
-  error = "cannot load " + path + ": " + (why != nullptr ? why : "unknown");
-  return false;
+  return OpenSharedLibrary(path, RTLD_NOW | RTLD_GLOBAL, error) != nullptr;
 }
 
 }  // namespace
@@ -30,12 +21,8 @@ bool LoadKernelLibrary(const KernelLibraryPaths& paths, VantrelApi& api, std::st
   // The kernel resolves the settings globals and the identification buffer
   // at load, so their providers come first.
   if (!openGlobal(paths.utils, error) || !openGlobal(paths.excitBuffer, error)) return false;
-  void* vantrel = dlopen(paths.vantrel.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (vantrel == nullptr) {
-    const char* why = dlerror();
-    error = "cannot load " + paths.vantrel + ": " + (why != nullptr ? why : "unknown");
-    return false;
-  }
+  void* vantrel = OpenSharedLibrary(paths.vantrel, RTLD_NOW | RTLD_LOCAL, error);
+  if (vantrel == nullptr) return false;
   return resolve(vantrel, "vantrel_init", api.init, error) &&
          resolve(vantrel, "vantrel_init_params", api.init_params, error) &&
          resolve(vantrel, "vantrel_run", api.run, error) &&

@@ -1,6 +1,6 @@
 #include "plc_host/quillon_library.h"
 
-#include <dlfcn.h>
+#include "plc_host/shared_library.h"
 
 namespace zelor::sim {
 
@@ -8,13 +8,7 @@ namespace {
 
 template <typename T>
 bool resolve(void* library, const char* name, T& out, std::string& error) {
-  void* symbol = dlsym(library, name);
-  if (symbol == nullptr) {
-    error = std::string("libquillon lacks ") + name;
-    return false;
-  }
-  out = reinterpret_cast<T>(symbol);
-  return true;
+  return ResolveSymbol(library, "libquillon", name, out, error);
 }
 
 }  // namespace
@@ -22,12 +16,8 @@ bool resolve(void* library, const char* name, T& out, std::string& error) {
 bool LoadQuillonLibrary(const std::string& path, QuillonApi& api, std::string& error) {
   // Nothing of the host stands in for the data server's symbols: libvantrel
   // resolves the identification buffer from libquillon.
-  void* quillon = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (quillon == nullptr) {
-    const char* why = dlerror();
-    error = "cannot load " + path + ": " + (why != nullptr ? why : "unknown");
-    return false;
-  }
+  void* quillon = OpenSharedLibrary(path, RTLD_NOW | RTLD_LOCAL, error);
+  if (quillon == nullptr) return false;
   if (!resolve(quillon, "RTSCreateParameter", api.createParameter, error) ||
       !resolve(quillon, "RTSStartRobot", api.startRobot, error) ||
       !resolve(quillon, "RTSPlcUpdateDI", api.plcUpdateDI, error) ||

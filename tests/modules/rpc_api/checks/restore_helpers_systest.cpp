@@ -20,6 +20,7 @@
 #include "rpc_api/checks/ptp_common_set_back.h"
 #include "rpc_api/rpc_execute_api.h"
 #include "support/brevan_rig.h"
+#include "support/peer_records.h"
 
 namespace zelor::test {
 namespace {
@@ -31,59 +32,12 @@ using zelor::modules::rpcExecuteApis::PTPCommonSetBack;
 using zelor::modules::rpcExecuteApis::rpcExecuteApi;
 using zelor::sim::DataServerPeer;
 using zelor::sim::PeerRequest;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kPreset = "0,{},";
 constexpr std::uint16_t kCommonParams = 83;
 constexpr std::uint16_t kTransition = 51;
 constexpr std::uint16_t kUserFrame = 250;
 constexpr std::uint16_t kToolFrame = 251;
-
-template <typename T>
-Bytes bytesOf(const T& value) {
-  Bytes bytes(sizeof value);
-  std::memcpy(bytes.data(), &value, sizeof value);
-  return bytes;
-}
-
-Bytes floats(std::initializer_list<float> values) {
-  Bytes bytes;
-  for (float v : values) {
-    const Bytes one = bytesOf(v);
-    bytes.insert(bytes.end(), one.begin(), one.end());
-  }
-  return bytes;
-}
-
-Bytes concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const Bytes kKernelRatios = floats({11, 12, 13, 14, 15, 16, 17, 18, 19});
-
-std::string describe(const std::vector<PeerRequest>& requests) {
-  std::string text;
-  for (const PeerRequest& r : requests) {
-    text += " [id " + std::to_string(r.id) + " ctrl " + std::to_string(r.ctrl) + " len " +
-            std::to_string(r.length) + "]";
-  }
-  return text.empty() ? " none" : text;
-}
-
-void writeFrames(const char* file, int index, std::initializer_list<double> params) {
-  const std::filesystem::path dir = std::filesystem::path(zelor::paths::kProjectDir) / "settings/coordinate";
-  std::filesystem::create_directories(dir);
-  std::ofstream out(dir / file, std::ios::trunc);
-  out << "[";
-  for (int i = 0; i < 10; ++i) {
-    out << (i ? "," : "") << "{\"enable\":" << (i == 0 || i == index ? "true" : "false") << ",\"params\":[";
-    int n = 0;
-    for (double v : params) out << (n++ ? "," : "") << (i == index ? v : 0.0);
-    out << "]}";
-  }
-  out << "]";
-}
 
 class Helpers : public ::testing::Test {
  protected:

@@ -15,65 +15,17 @@
 #include "data_server_peer/data_server_peer.h"
 #include "install_paths.h"
 #include "support/brevan_rig.h"
+#include "support/peer_records.h"
 
 namespace zelor::test {
 namespace {
 
 using zelor::sim::PeerRequest;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint16_t kCommonParams = 83;
 constexpr std::uint8_t kRead = 0x00;
 constexpr std::uint8_t kWriteNow = 0x01;
 constexpr std::uint8_t kQueued = 0x03;
-
-template <typename T>
-Bytes bytesOf(const T& value) {
-  Bytes bytes(sizeof value);
-  std::memcpy(bytes.data(), &value, sizeof value);
-  return bytes;
-}
-
-Bytes floats(std::initializer_list<float> values) {
-  Bytes bytes;
-  for (float v : values) {
-    const Bytes one = bytesOf(v);
-    bytes.insert(bytes.end(), one.begin(), one.end());
-  }
-  return bytes;
-}
-
-Bytes concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// Nine ratios the peer reports as the kernel's, all distinct.
-const Bytes kKernelRatios = floats({11, 12, 13, 14, 15, 16, 17, 18, 19});
-
-std::string describe(const std::vector<PeerRequest>& requests) {
-  std::string text;
-  for (const PeerRequest& r : requests) {
-    text += " [id " + std::to_string(r.id) + " ctrl " + std::to_string(r.ctrl) + " len " +
-            std::to_string(r.length) + "]";
-  }
-  return text.empty() ? " none" : text;
-}
-
-// A frame table file of the project with the given entries enabled.
-void writeFrames(const char* file, int index, std::initializer_list<double> params) {
-  const std::filesystem::path dir = std::filesystem::path(zelor::paths::kProjectDir) / "settings/coordinate";
-  std::filesystem::create_directories(dir);
-  std::ofstream out(dir / file, std::ios::trunc);
-  out << "[";
-  for (int i = 0; i < 10; ++i) {
-    out << (i ? "," : "") << "{\"enable\":" << (i == 0 || i == index ? "true" : "false") << ",\"params\":[";
-    int n = 0;
-    for (double v : params) out << (n++ ? "," : "") << (i == index ? v : 0.0);
-    out << "]}";
-  }
-  out << "]";
-}
 
 class SettingsCommands : public ::testing::Test {
  protected:

@@ -160,7 +160,9 @@ void BM_GetAxisAt50PerSecond(benchmark::State& state) {
   state.counters["p99_us"] = percentile(us, 0.99);
   state.counters["max_us"] = percentile(us, 1.0);
   state.counters["failed"] = failed;
-  std::fprintf(stderr, "GET /properties/axis at 50/s: p50 %.0f us p99 %.0f us max %.0f us, %d failed (target: p99 <= 2000 us)\n",
+  std::fprintf(stderr,
+               "GET /properties/axis at 50/s: p50 %.0f us p99 %.0f us max %.0f us, %d failed "
+               "(target: p99 <= 2000 us)\n",
                percentile(us, 0.50), percentile(us, 0.99), percentile(us, 1.0), failed);
 }
 BENCHMARK(BM_GetAxisAt50PerSecond)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -282,7 +282,9 @@ TEST_F(DataPort, TheMonitorSignsTheHostRecordFollowsItsModesAndForwardsScriptAla
   std::uint16_t alarm = 0;
   std::uint16_t mode = 0;
   EXPECT_TRUE(pollUntil(
-      [&] { return master.readInputs(0, 1, &alarm) && master.readInputs(1012, 1, &mode) && alarm == 4242 && mode == 9; },
+      [&] {
+        return master.readInputs(0, 1, &alarm) && master.readInputs(1012, 1, &mode) && alarm == 4242 && mode == 9;
+      },
       15s))
       << alarm << " " << mode;
   master.disconnect();

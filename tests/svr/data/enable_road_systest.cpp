@@ -577,9 +577,11 @@ TEST_F(EnableRoad, RemoteScriptNameFromTheModbusSelectionOrTheDefault) {
   std::string name;
   for (int reg : {10000, 65535}) {
     data_->jsonReader.modbusCtrl.optionProject = reg;
+    setHolding(reg, 2);  // beyond the table: other data of the memory
     log_.clear();
     EXPECT_EQ(data_->getModbusProjectName(name), 0);
     EXPECT_NE(log_.text().find("outside the holding registers"), std::string::npos);
+    setHolding(reg, 0);
   }
   data_->jsonReader.modbusCtrl.optionProject = -1;
   EXPECT_EQ(data_->getModbusProjectName(name), 0);
@@ -648,4 +650,20 @@ TEST_F(EnableRoad, DutyStepFollowsTheKernelsEnableState) {
   EXPECT_EQ(map().loadWord(robot_map::kEnableRequest), 0);
   EXPECT_EQ(map().loadWord(robot_map::kIsDisabled), 0);
   EXPECT_TRUE(sentInOrder(kernel_->packets(), {"47 01 01", "41 00 ", "41 01 00", "41 00 "}));
+}
+
+TEST_F(EnableRoad, EnabledTimeCountsFromTheRecordedEnableOnly) {
+  // A disable without an enable of this server adds nothing.
+  kernel_->setHandTeach(0);
+  const std::int32_t before = data_->enabledSeconds();
+  EXPECT_EQ(data_->UpdateEnable(0), 0);
+  EXPECT_EQ(data_->enabledSeconds(), before);
+
+  EXPECT_EQ(data_->UpdateEnable(1), 1);
+  EXPECT_NE(data_->enableTime(), 0);
+  std::this_thread::sleep_for(1100ms);
+  EXPECT_EQ(data_->UpdateEnable(0), 0);
+  EXPECT_GE(data_->enabledSeconds() - before, 1);
+  EXPECT_LE(data_->enabledSeconds() - before, 30);
+  EXPECT_EQ(data_->enableTime(), 0);
 }

@@ -4,11 +4,14 @@
 // or, in data-server mode (the real libquillon, every 4 ms on a cycle thread):
 //   zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES]
 //                  [--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]
+//                  [--vantrel LIB]
 // It cycles until SIGINT or SIGTERM (or N cycles), then (in data-server mode
 // after RTSReleaseRobot) prints its cycle and overrun counts, removes its
 // segment and socket and exits 0. --hold waits after RTSCreateParameter until
 // SIGUSR1 before the first cycle; --linger-ms keeps the process (and the data
 // server's threads that outlive the release) for N ms after RTSReleaseRobot.
+// In data-server mode --vantrel loads that library before libquillon, which
+// takes it for its libvantrel (the recording kernel of sim/recording_kernel).
 #include <signal.h>
 
 #include <atomic>
@@ -82,7 +85,7 @@ int usage(const char* why) {
                "plc host: %s\nusage: zelor-plc-host --key N --socket PATH [--block FILE] [--realtime] [--cycles N] "
                "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]\n"
                "       zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES] "
-               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]\n",
+               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N] [--vantrel LIB]\n",
                why);
   return 2;
 }
@@ -132,6 +135,7 @@ int main(int argc, char** argv) {
       options.logFile = argv[++i];
     } else if (arg == "--vantrel") {
       options.libraries.vantrel = argv[++i];
+      options.dataServerKernel = options.libraries.vantrel;
     } else if (arg == "--utils") {
       options.libraries.utils = argv[++i];
     } else if (arg == "--excit") {

@@ -10,6 +10,7 @@
 #include "install_paths.h"
 #include "json/json_project_reader.h"
 #include "plc_host/quillon_side.h"
+#include "plc_host/shared_library.h"
 #include "support/robot_param_fixture.h"
 
 namespace zelor::sim {
@@ -76,6 +77,11 @@ bool PlcHost::Start(std::string& error) {
 bool PlcHost::startDataServer(std::string& error) {
   if (options_.fifoLog.empty()) {
     error = "data-server mode needs a log file for the FIFO";
+    return false;
+  }
+  // Loaded first, it answers libquillon's need of libvantrel by its name.
+  if (!options_.dataServerKernel.empty() &&
+      OpenSharedLibrary(options_.dataServerKernel, RTLD_NOW | RTLD_GLOBAL, error) == nullptr) {
     return false;
   }
   if (!LoadQuillonLibrary(options_.dataServer, quillon_, error)) return false;

@@ -37,6 +37,9 @@ struct PlcHostOptions {
   std::string fifoLog;  // where the data server's standard output is copied
   off_t fifoLogMaxBytes = FifoLogCopy::kDefaultMaxBytes;
   bool pcMode = false;  // the status record's mode word: 1 instead of 0
+  // A libvantrel loaded before libquillon, which then takes it for its own
+  // (the recording kernel); empty: the one libquillon finds.
+  std::string dataServerKernel;
 };
 
 // Stand-in for the PLC runtime: it owns the host records in a shared-memory

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -64,8 +65,11 @@ int DataSubProcess::openListener() {
 }
 
 // Repeated until the kernel answers; a stop between attempts ends it (each
-// attempt waits at most the exchange's 2 s).
+// attempt waits at most the exchange's 2 s). It waits for start()'s set-up:
+// a project reader built there sets the collision switch from the file and
+// would undo a level 0's clearing.
 void DataSubProcess::sendThresholds() {
+  while (loopRun_.load() && !setUpDone_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   while (loopRun_.load()) {
     tagTorDiffParams* thresholds = jsonReader.GetTorDiffParams();
     Packet* reply = alloc_SetTorDiffParams(thresholds, false);

@@ -157,6 +157,7 @@ void DataSubProcess::start() {
     axisSpeed_[i] = 0.0;
   }
   loopRun_ = true;
+  setUpDone_ = false;
 
   eventLoop_.startActivity("DataSubProcess");
   // The check-IO, status-light, power-detection and fan threads start here
@@ -171,6 +172,7 @@ void DataSubProcess::start() {
   RobotStates::Instance().start(modbus_, jsonReader.RegexStructureParams(), robotData_.load());
   // The operator-panel server starts here (panel issue).
   syncAlgsParams();
+  setUpDone_ = true;
   status_ = kRunning;
   RobotStates::Instance().UpdateRunStatus(1);
 }

@@ -227,6 +227,10 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   std::int32_t runTime_[2] = {};
   std::time_t startTime_ = 0;
   std::atomic<bool> loopRun_{false};
+  // Set when start() has done its set-up: every project reader it builds
+  // (RobotStates' among them) has set the collision switch from the file,
+  // so the thresholds' level 0 may clear it from then on.
+  std::atomic<bool> setUpDone_{false};
   std::atomic<bool> serverReady_{false};
 
   Activity<DataSubProcess> eventLoop_{this, &DataSubProcess::receiveDataProcess};

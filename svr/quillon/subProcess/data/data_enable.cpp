@@ -63,7 +63,7 @@ void DataSubProcess::sendSwitch(std::uint8_t handTeach) {
 }
 
 std::int32_t DataSubProcess::enabledSeconds() const {
-  return std::atomic_ref<const std::int32_t>(runTime_[1]).load();
+  return std::atomic_ref<std::int32_t>(const_cast<std::int32_t&>(runTime_[1])).load();
 }
 
 int DataSubProcess::UpdateEnable(std::uint8_t on) {

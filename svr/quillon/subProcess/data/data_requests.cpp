@@ -13,16 +13,14 @@ namespace {
 constexpr int kRemoteEStopAlarm = 85;
 constexpr auto kEnableSettle = std::chrono::milliseconds(300);
 
-// Takes a request word: its value when set (the word is cleared by the
-// caller once handled).
-std::int32_t request(robotMap& map, std::size_t offset) { return map.loadWord(offset); }
-
 }  // namespace
 
+// Each request word is cleared once handled, also when its condition is not
+// met.
 void DataSubProcess::checkRequest() {
   robotMap& map = robotMap::instance();
 
-  if (request(map, robot_map::kEnableRequest) != 0) {
+  if (map.loadWord(robot_map::kEnableRequest) != 0) {
     DATA_LOG(kInfo, " isRequestEnable true");
     leaveDragMode();
     switchState_ = kSwitchEnabled;
@@ -40,7 +38,7 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kEnableRequest, 0);
   }
 
-  if (request(map, robot_map::kDisableRequest) != 0) {
+  if (map.loadWord(robot_map::kDisableRequest) != 0) {
     DATA_LOG(kInfo, " isRequestDisable true");
     leaveDragMode();
     UpdateEnable(0);
@@ -49,7 +47,7 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kDisableRequest, 0);
   }
 
-  if (request(map, robot_map::kEStopRequest) != 0) {
+  if (map.loadWord(robot_map::kEStopRequest) != 0) {
     DATA_LOG(kInfo, " isRequestEmergencyStop true");
     setAlarm(kRemoteEStopAlarm);
     emergencyStop();
@@ -69,7 +67,7 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kEStopRequest, 0);
   }
 
-  if (request(map, robot_map::kClearErrorRequest) != 0) {
+  if (map.loadWord(robot_map::kClearErrorRequest) != 0) {
     DATA_LOG(kInfo, " isRequestClearError true");
     if (Packet* p = alloc_ClearAllAlarmsState()) {
       freePluginPacket(p);
@@ -80,42 +78,42 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kClearErrorRequest, 0);
   }
 
-  if (request(map, robot_map::kStartQueueRequest) != 0) {
+  if (map.loadWord(robot_map::kStartQueueRequest) != 0) {
     DATA_LOG(kInfo, " isRequestStartQueue true");
     startQueue();
     map.storeWord(robot_map::kStartQueueRequest, 0);
   }
 
-  if (request(map, robot_map::kStopQueueRequest) != 0) {
+  if (map.loadWord(robot_map::kStopQueueRequest) != 0) {
     DATA_LOG(kInfo, " isRequestStopQueue true");
     stopQueue();
     map.storeWord(robot_map::kStopQueueRequest, 0);
   }
 
-  if (request(map, robot_map::kStopClearQueueRequest) != 0) {
+  if (map.loadWord(robot_map::kStopClearQueueRequest) != 0) {
     DATA_LOG(kInfo, " isRequestStopClearQueue true");
     stopClearQueue();
     map.storeWord(robot_map::kStopClearQueueRequest, 0);
   }
 
-  if (request(map, robot_map::kDragStartRequest) != 0) {
+  if (map.loadWord(robot_map::kDragStartRequest) != 0) {
     DATA_LOG(kInfo, " isRequestDragEnableStatus true");
     dragMode_ = kDragOn;
     map.storeWord(robot_map::kDragStartRequest, 0);
   }
-  if (request(map, robot_map::kDragStopRequest) != 0) {
+  if (map.loadWord(robot_map::kDragStopRequest) != 0) {
     DATA_LOG(kInfo, " isRequestDragDisableStatus true");
     dragMode_ = kDragOff;
     map.storeWord(robot_map::kDragStopRequest, 0);
   }
 
-  if (const std::int32_t value = request(map, robot_map::kUpdateNameRequest); value != 0) {
+  if (const std::int32_t value = map.loadWord(robot_map::kUpdateNameRequest); value != 0) {
     DATA_LOG(kInfo, " isRequestUpdateRemoteScript {}", value);
     updateRemoteScript();
     map.storeWord(robot_map::kUpdateNameRequest, 0);
   }
 
-  if (const std::int32_t value = request(map, robot_map::kRunRequest); value != 0) {
+  if (const std::int32_t value = map.loadWord(robot_map::kRunRequest); value != 0) {
     DATA_LOG(kInfo, " isRequestRunScript {}", value);
     const char* area = map.entry() + robot_map::kScriptName;
     const std::size_t length = strnlen(area, robot_map::kScriptNameSize);
@@ -129,7 +127,7 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kRunRequest, 0);
   }
 
-  if (request(map, robot_map::kContinueRequest) != 0) {
+  if (map.loadWord(robot_map::kContinueRequest) != 0) {
     if (map.loadWord(robot_map::kScriptStatus) == 2) {
       continueRunScript();
       DATA_LOG(kInfo, " script_status  change to running  ");
@@ -137,7 +135,7 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kContinueRequest, 0);
   }
 
-  if (request(map, robot_map::kPauseRequest) != 0) {
+  if (map.loadWord(robot_map::kPauseRequest) != 0) {
     if (map.loadWord(robot_map::kScriptStatus) == 1) {
       pauseRunScript();
       DATA_LOG(kInfo, " script_status  change to suspend");
@@ -145,12 +143,12 @@ void DataSubProcess::checkRequest() {
     map.storeWord(robot_map::kPauseRequest, 0);
   }
 
-  if (request(map, robot_map::kStopRequest) != 0) {
+  if (map.loadWord(robot_map::kStopRequest) != 0) {
     if (map.loadWord(robot_map::kScriptStatus) != 0) stopRunScript();
     map.storeWord(robot_map::kStopRequest, 0);
   }
 
-  if (request(map, robot_map::kCollisionReset) != 0) {
+  if (map.loadWord(robot_map::kCollisionReset) != 0) {
     DATA_LOG(kInfo, " g_isCollision true");
     clearCollision();
     map.storeWord(robot_map::kCollisionReset, 0);

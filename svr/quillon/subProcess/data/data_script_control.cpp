@@ -65,17 +65,16 @@ bool writeNameArea(char* area, std::size_t size, const std::string& name) {
   return true;
 }
 
-}  // namespace
+// Gives a reply back, or logs `error` when none came.
+void done(PluginBase& client, Packet* reply, const char* error) {
+  if (reply != nullptr) {
+    client.freePluginPacket(reply);
+  } else {
+    DATA_LOG(kError, "{}", error);
+  }
+}
 
-// Sends a packet built by `build`, logging `error` when no reply came.
-#define DATA_SEND(build, error)              \
-  do {                                       \
-    if (Packet* p_ = (build)) {              \
-      freePluginPacket(p_);                  \
-    } else {                                 \
-      DATA_LOG(kError, "{}", error);         \
-    }                                        \
-  } while (0)
+}  // namespace
 
 void DataSubProcess::setProjectName(const std::string& name) {
   std::lock_guard<std::mutex> lock(textMutex_);
@@ -119,15 +118,15 @@ int DataSubProcess::startRunScript(const char* name) {
     return 0;
   }
 
-  DATA_SEND(alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
-  DATA_SEND(alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
+  done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
+  done(*this, alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
   jsonReader.st_common_load();
   const int factor = std::clamp(jsonReader.paramsSpeedFactor(), 0, 255);
-  DATA_SEND(alloc_SetSpeedFactorParams(static_cast<unsigned char>(factor), false),
+  done(*this, alloc_SetSpeedFactorParams(static_cast<unsigned char>(factor), false),
             "alloc_SetSpeedFactorParams(jsonReader.paramsSpeedFactor(), 0) error");
-  DATA_SEND(alloc_SetPTPJointParams(jsonReader.paramsPTPJoint(), 0),
+  done(*this, alloc_SetPTPJointParams(jsonReader.paramsPTPJoint(), 0),
             "alloc_SetPTPJointParams(jsonReader.paramsPTPJoint(), 0) error");
-  DATA_SEND(alloc_SetPTPCoordinateParams(jsonReader.paramsPTPCoordinate(), 0),
+  done(*this, alloc_SetPTPCoordinateParams(jsonReader.paramsPTPCoordinate(), 0),
             "alloc_SetPTPCoordinateParams(jsonReader.paramsPTPCoordinate(), 0) error");
 
   robotMap& map = robotMap::instance();
@@ -146,12 +145,12 @@ int DataSubProcess::startRunScript(const char* name) {
 }
 
 int DataSubProcess::stopRunScript() {
-  DATA_SEND(alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
+  done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
   luaCall(kLuaStop);
   setProjectName("");
   setLastDebuggerCommand("stop");
   setRecordCollision(0);
-  DATA_SEND(alloc_SetExterAxisCmd(stTramletCmd{kAuxStop, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
+  done(*this, alloc_SetExterAxisCmd(stTramletCmd{kAuxStop, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kScriptStatus, kScriptStopped);
   map.storeWord(robot_map::kControlType, kControlWordManual);
@@ -159,9 +158,9 @@ int DataSubProcess::stopRunScript() {
 }
 
 int DataSubProcess::pauseRunScript() {
-  DATA_SEND(alloc_SetQueuedCmdStopExec(), "alloc_SetQueuedCmdStopExec() error");
+  done(*this, alloc_SetQueuedCmdStopExec(), "alloc_SetQueuedCmdStopExec() error");
   setLastDebuggerCommand("suspend");
-  DATA_SEND(alloc_SetExterAxisCmd(stTramletCmd{kAuxPause, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
+  done(*this, alloc_SetExterAxisCmd(stTramletCmd{kAuxPause, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kScriptStatus, kScriptPaused);
   map.storeWord(robot_map::kControlType, kControlWordAuto);
@@ -169,26 +168,26 @@ int DataSubProcess::pauseRunScript() {
 }
 
 int DataSubProcess::continueRunScript() {
-  DATA_SEND(alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
+  done(*this, alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
   setLastDebuggerCommand("run");
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kScriptStatus, kScriptRunning);
   map.storeWord(robot_map::kControlType, kControlWordAuto);
   setRecordCollision(0);
-  DATA_SEND(alloc_SetExterAxisCmd(stTramletCmd{kAuxResume, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
+  done(*this, alloc_SetExterAxisCmd(stTramletCmd{kAuxResume, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
   return 1;
 }
 
 void DataSubProcess::emergencyStop() {
   luaCall(kLuaStop);
-  DATA_SEND(alloc_SetExterAxisCmd(stTramletCmd{kAuxEStop, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
+  done(*this, alloc_SetExterAxisCmd(stTramletCmd{kAuxEStop, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
   if (RobotStates::Instance().GetPCMode() == 0) {
-    DATA_SEND(alloc_SetQueuedCmdHardStopExec(), "alloc_SetQueuedCmdHardStopExec() error");
+    done(*this, alloc_SetQueuedCmdHardStopExec(), "alloc_SetQueuedCmdHardStopExec() error");
     return;
   }
   DATA_LOG(kInfo, "emergency stop!");
   DATA_LOG(kInfo, "drageMode : {}, controlMode : {}", dragMode_.load(), switchState_.load());
-  DATA_SEND(alloc_SetQueuedCmdForceStopExec(true), "alloc_SetQueuedCmdForceStopExec(true) error");
+  done(*this, alloc_SetQueuedCmdForceStopExec(true), "alloc_SetQueuedCmdForceStopExec(true) error");
   setLastDebuggerCommand("stop");
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kScriptStatus, kScriptStopped);
@@ -199,7 +198,7 @@ void DataSubProcess::emergencyStop() {
       releaseBrakes34(robotData_.load());
       DATA_LOG(kInfo, "tech buttom event:braker on");
     } else {
-      DATA_SEND(alloc_SetDragTeachEnabled(1), "alloc_SetDragTeachEnabled(kAlgsDragDisable) error");
+      done(*this, alloc_SetDragTeachEnabled(1), "alloc_SetDragTeachEnabled(kAlgsDragDisable) error");
       DATA_LOG(kInfo, "tech buttom event:drag disable");
     }
   }
@@ -208,23 +207,23 @@ void DataSubProcess::emergencyStop() {
 
 void DataSubProcess::clearEmergencyStop() {
   if (RobotStates::Instance().GetPCMode() == 0) return;
-  DATA_SEND(alloc_SetQueuedCmdForceStopExec(false), "alloc_SetQueuedCmdForceStopExec(false) error");
+  done(*this, alloc_SetQueuedCmdForceStopExec(false), "alloc_SetQueuedCmdForceStopExec(false) error");
 }
 
 int DataSubProcess::startQueue() {
-  DATA_SEND(alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
+  done(*this, alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
   return 0;
 }
 
 int DataSubProcess::stopQueue() {
   DATA_LOG(kInfo, " [DataSubProcess::stopQueue] enter ...");
-  DATA_SEND(alloc_SetQueuedCmdStopExec(), "alloc_SetQueuedCmdStopExec() error");
+  done(*this, alloc_SetQueuedCmdStopExec(), "alloc_SetQueuedCmdStopExec() error");
   return 0;
 }
 
 int DataSubProcess::stopClearQueue() {
   DATA_LOG(kInfo, " [DataSubProcess::stopClearQueue] enter ...");
-  DATA_SEND(alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
+  done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
   std::this_thread::sleep_for(kStopClearSettle);
   return 0;
 }

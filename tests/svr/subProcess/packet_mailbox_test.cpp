@@ -256,3 +256,35 @@ TEST(PacketMailbox, BackToBackExchangesAreAllAnswered) {
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(printed.find("recv_flag is true"), std::string::npos) << "a request stayed pending after its reply";
 }
+
+TEST(PacketMailbox, ARequesterMayWaitLessThanTwoSeconds) {
+  PacketMailbox box;
+  box.setRunning(true);
+  Packet reply{};
+  int len = 0;
+  struct Case {
+    int timeoutUs;
+    std::chrono::milliseconds atLeast;
+    std::chrono::milliseconds below;
+  };
+  // Limits outside 1..2 s mean the 2 s.
+  const Case cases[] = {{100'000, 90ms, 1000ms}, {0, 1700ms, 2600ms}, {5'000'000, 1700ms, 2600ms}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.timeoutUs);
+    Packet src = request(33);
+    zelor::test::StdoutCapture out;
+    const auto begin = Clock::now();
+    const int result = box.exchange(33, reinterpret_cast<char*>(&src), 7, reinterpret_cast<char*>(&reply), &len,
+                                    c.timeoutUs);
+    const auto waited = Clock::now() - begin;
+    out.finish();
+    EXPECT_EQ(result, 0);
+    EXPECT_GE(waited, c.atLeast);
+    EXPECT_LT(waited, c.below);
+  }
+  FakeKernel kernel(box);
+  kernel.cycle([](PacketMailbox& b, const Packet& in) { b.answer(&in); });
+  Packet src = request(34);
+  EXPECT_EQ(box.exchange(34, reinterpret_cast<char*>(&src), 7, reinterpret_cast<char*>(&reply), &len, 250'000), 1);
+  EXPECT_EQ(reply.cmdId, 34);
+}

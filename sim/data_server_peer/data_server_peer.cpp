@@ -155,7 +155,8 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
     if (unanswered_.count({request.id, request.ctrl}) != 0) return;
-    if (auto next = unansweredNext_.find({request.id, request.ctrl}); next != unansweredNext_.end() && next->second > 0) {
+    const auto next = unansweredNext_.find({request.id, request.ctrl});
+    if (next != unansweredNext_.end() && next->second > 0) {
       --next->second;
       return;
     }

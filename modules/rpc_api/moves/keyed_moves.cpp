@@ -17,19 +17,20 @@ constexpr std::uint8_t kUserPosition = 6;
 
 struct KeyedMove {
   PTPMode mode;
-  bool userFrame;              // the user index at position 6, its frame selected at once
-  std::uint8_t optionsFrom;    // first position of the keyed options
-  const char* allowed[4];      // keys the command takes (null-padded)
+  bool userFrame;            // the user index at position 6, its frame selected at once
+  std::uint8_t optionsFrom;  // first position of the keyed options
+  const char* allowed[4];    // keys the command takes (null-padded)
 };
 
 constexpr KeyedMove kRelJointMovJ{PTPMOVJANGLEINCMode, false, 6, {"SpeedJ", "AccJ", "CP", nullptr}};
 constexpr KeyedMove kRelMovJUser{PTPMOVJXYZINCMode, true, 7, {"SpeedJ", "AccJ", "Tool", "CP"}};
 constexpr KeyedMove kRelMovLUser{PTPMOVLXYZINCMode, true, 7, {"SpeedL", "AccL", "Tool", "CP"}};
 
-// The user index: digits only, 0 .. 9. -1 for a missing one means "no frame"
-// to the loader, and a non-number would read as frame 0.
+// The user index: digits only, 0 .. 9. To the frame loader -1 means "leave
+// the frame", which would run the move in whatever frame is current, and a
+// non-number would read as frame 0.
 bool userIndexOf(const std::string& text, int& index) {
-  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
   index = getInt(text);
   return index < kFrameCount;
 }

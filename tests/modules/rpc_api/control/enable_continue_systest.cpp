@@ -1,5 +1,6 @@
 // EnableRobot and Continue through port 29999, the test playing the data
 // server's part in the status memory and the peer its packet exchange.
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>

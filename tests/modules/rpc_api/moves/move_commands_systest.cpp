@@ -1,5 +1,6 @@
 // The move commands through port 29999 as a client meets them, with the
 // data-server peer recording every packet brevan exchanges.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -304,7 +305,9 @@ TEST_F(MoveCommands, LostPacketsAreReportedAsFailures) {
   EXPECT_EQ(call("MovJ(100,200,50,0,SpeedJ=50)", "-1,{},MovJ(100,200,50,0,SpeedJ=50);", sent),
             "-1,{},MovJ(100,200,50,0,SpeedJ=50);");
   EXPECT_FALSE(hasMove(sent));
-  expectSequence({sent.end() - 2, sent.end()}, {{kUserFrame, kQueued, kKernelUser}, {kToolFrame, kQueued, kKernelTool}});
+  ASSERT_GE(sent.size(), 2u) << describeFull(sent);
+  expectSequence({sent.end() - 2, sent.end()},
+                 {{kUserFrame, kQueued, kKernelUser}, {kToolFrame, kQueued, kKernelTool}});
 
   // Nor could a CP ratio that was not read.
   peer_.setUnansweredNext(kTransition, kRead, 1);

@@ -1,7 +1,8 @@
 // A client that drops its connection while a reply is being written to it
 // never ends the process that serves it nor stops the data server's cycle:
-// the data port's HTTP server (inside the PLC runtime's process) and brevan's
-// text command ports, both started with SIGPIPE at its default action.
+// the data port's HTTP server (inside the PLC runtime's process), brevan's
+// text command ports and its feedback stream on 30004, both programs started
+// with SIGPIPE at its default action.
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -177,6 +178,38 @@ TEST_F(PeerDrops, ATextPortClientLeavingMidReplyEndsNeitherBrevanNorThePort) {
     }
   }
   // The other programs' cycle went on meanwhile.
+  expectBothLiveAndTheCycleWentOn();
+}
+
+// The feedback stream sends its record every 8 ms without being asked: a
+// client that stops reading leaves brevan stuck within a packet when it goes.
+TEST_F(PeerDrops, AFeedbackClientLeavingMidPacketEndsNeitherBrevanNorTheStream) {
+  constexpr std::size_t kPacket = 1440;
+  ASSERT_TRUE(waitFor([] { return listening(30004); }, 10s)) << "port 30004 never listened";
+  // The data server starts writing the record some 10 s after its start.
+  {
+    Client first(30004);
+    ASSERT_EQ(first.read(kPacket, 25s).size(), kPacket) << "the stream sends nothing from the data server's record";
+  }
+  for (Drop drop : {Drop::kReset, Drop::kHalfCloseFirst, Drop::kCloseAndReset}) {
+    SCOPED_TRACE(nameOf(drop));
+    EXPECT_TRUE(dropWhileTheServerWrites(30004, "", drop)) << "no packet had begun";
+    std::string packets;
+    EXPECT_TRUE(waitFor(
+        [&] {
+          Client next(30004);
+          packets = next.read(3 * kPacket, 2s);
+          return packets.size() == 3 * kPacket;
+        },
+        10s))
+        << "the stream took no new client";
+    ASSERT_TRUE(brevan_->process().running()) << "brevan ended: " << howItEnded(brevan_->process());
+    if (packets.size() == 3 * kPacket) {
+      for (std::size_t at = 0; at < packets.size(); at += kPacket) {
+        EXPECT_EQ(packets.substr(at, 2), std::string("\xA0\x05", 2)) << "packet at " << at << " misaligned";
+      }
+    }
+  }
   expectBothLiveAndTheCycleWentOn();
 }
 

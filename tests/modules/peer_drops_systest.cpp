@@ -30,9 +30,12 @@ constexpr int kDataPort = 12345;  // quillon_data_port of the installation
 
 // How the client leaves while the server still has reply bytes for it.
 enum class Drop {
-  kReset,          // closes with unread replies: the server's socket is reset
-  kHalfCloseFirst, // ends its sending side first, the server writes on, then the reset
-  kCloseAndReset,  // the end of its requests and the reset at once
+  kReset,           // closes with unread replies: the server's socket is reset
+  kHalfCloseFirst,  // ends its sending side, waits, then the reset
+  // The end of its requests and the reset together: a server that writes
+  // before it has seen the end meets a broken pipe (SIGPIPE for a writer
+  // without MSG_NOSIGNAL, such as the HTTP server's library).
+  kCloseAndReset,
 };
 
 const char* nameOf(Drop drop) {
@@ -81,7 +84,6 @@ bool dropWhileTheServerWrites(int port, const std::string& requests, Drop drop) 
     std::this_thread::sleep_for(10ms);
   }
   if (drop == Drop::kHalfCloseFirst) {
-    // The server sees the end of the requests and goes on writing.
     shutdown(fd, SHUT_WR);
     std::this_thread::sleep_for(200ms);
   }

@@ -1,6 +1,8 @@
 // brevan's text command ports 29999 and 30003 as a client meets them, with
 // the data-server peer owning the control mode.
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -117,6 +119,30 @@ TEST_F(CommandPort, AClientClosingRightAfterACommandIsReplacedWithinASecond) {
     ASSERT_TRUE(served);
     EXPECT_LE(served->count(), 1000);
   }
+}
+
+// Each setting makes one packet exchange; the data server ticks like the
+// kernel's cycle, so a second request would wait in the queue if both ports
+// exchanged at once.
+TEST_F(CommandPort, ClientsOnBothPortsAtOnceExchangeOnePacketAtATime) {
+  peer_.setMode(zelor::sim::DataServerPeer::Mode::Tick4ms);
+  constexpr int kEach = 15;
+  std::atomic<int> answered{0};
+  std::vector<std::thread> clients;
+  for (int port : {29999, 30003}) {
+    clients.emplace_back([port, &answered] {
+      Client client(port);
+      for (int i = 0; i < kEach && client.connected(); ++i) {
+        const std::string command = "SpeedFactor(" + std::to_string(10 + i) + ")";
+        const std::string reply = "0,{}," + command + ";";
+        if (client.exchange(command, reply) == reply) ++answered;
+      }
+    });
+  }
+  for (std::thread& t : clients) t.join();
+  EXPECT_EQ(answered, 2 * kEach);
+  EXPECT_EQ(peer_.answered(), 2 * kEach);
+  EXPECT_EQ(peer_.overlaps(), 0) << "a second request reached the data server before the first was answered";
 }
 
 }  // namespace

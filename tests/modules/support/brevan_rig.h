@@ -11,6 +11,7 @@
 #include <sys/msg.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -154,6 +155,14 @@ class ChannelRecorder {
   std::vector<std::string> lines_;
   std::thread thread_;
 };
+
+// "signal Broken pipe" or "exit 1" for a program that ended; a running one
+// is killed first.
+inline std::string howItEnded(ChildProcess& process) {
+  const int status = process.stop(SIGKILL);
+  if (WIFSIGNALED(status)) return std::string("signal ") + strsignal(WTERMSIG(status));
+  return "exit " + std::to_string(WEXITSTATUS(status));
+}
 
 class TempDir {
  public:

@@ -26,6 +26,14 @@ int FirstAlarm() {
   return -1;
 }
 
+// Shaping channels back to passing values through, as before any set-up.
+void ResetShapers() {
+  for (int i = 0; i < kShapingChannels; ++i) {
+    vInitShape(i, {0.0, kShapingOffFrequency, 0.004});
+    strLocalVar[i].endFlag = 0;
+  }
+}
+
 class TrueMotionProgram : public CycleRig {
  protected:
   void SetUp() override {
@@ -36,6 +44,7 @@ class TrueMotionProgram : public CycleRig {
   }
   void TearDown() override {
     blendSeg.reset();
+    ResetShapers();
     CycleRig::TearDown();
   }
   // Runs the queue to its end; false (with the first alarm) when an alarm
@@ -91,18 +100,26 @@ TEST_F(TrueMotionProgram, LinesBlendAtTheirCornersWithoutAJump) {
 
 // A line that starts inside a joint move's overlap is already under way on
 // its profile: it keeps it, whether or not its blend into the arc after it
-// was prepared while the joint move ran.
+// was prepared while the joint move ran, with input shaping on or off
+// (without a corner blend the arc starts once the shaped line has ended).
 TEST_F(TrueMotionProgram, ALineStartedInsideAJointMovesOverlapKeepsItsProfile) {
   struct Case {
     const char* name;
     bool preparedAhead;  // all three pre-processed before execution starts
+    bool shaping;
   };
-  const Case cases[] = {{"blend prepared while the joint move runs", true},
-                        {"third move arrives too late to prepare the blend", false}};
+  const Case cases[] = {{"blend prepared while the joint move runs", true, false},
+                        {"third move arrives too late to prepare the blend", false, false},
+                        {"prepared, input shaping on", true, true},
+                        {"too late, input shaping on", false, true}};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     TearDown();
     SetUp();
+    if (k.shaping) {
+      block.inputShapingFreq = 8;
+      Reload();
+    }
     FixedCore fixed;
     MovingProgram program(*sim, fixed);
     program.Enable();
@@ -203,10 +220,7 @@ class ShapedBlendedProgram : public CycleRig, public ::testing::WithParamInterfa
   }
   void TearDown() override {
     blendSeg.reset();
-    for (int i = 0; i < kShapingChannels; ++i) {
-      vInitShape(i, {0.0, kShapingOffFrequency, 0.004});
-      strLocalVar[i].endFlag = 0;
-    }
+    ResetShapers();
     CycleRig::TearDown();
   }
   static tagARCPoint Point(const JointTheta& joints) {

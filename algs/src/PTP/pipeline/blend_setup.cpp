@@ -29,6 +29,32 @@ double JointBlendTime(const PreDealData& cur, const PreDealData& next) {
   return std::min(cur.trajPlan.tTotal - cur.trajPlan.tDec, next.trajPlan.tAcc) * cur.transition * 0.01;
 }
 
+// What the look-ahead records belong to. The blending object's blend leads
+// into entry gBlendInto; the marked first path is entry gPreparedFor's rest:
+// either cut by the blend into it (it holds for that entry once the blend
+// has run), or re-planned ahead of it while a joint-like move runs (it holds
+// while the entry still has that profile). Records left by a program that
+// was cleared or dropped half-way (a parameter load), or by moves a speed
+// change re-planned, fit no entry: a line already under way would be
+// re-planned from a rest that is not its own, or a move would start at the
+// cut of a blend that never ran.
+std::uint64_t gBlendInto = 0;
+std::uint64_t gPreparedFor = 0;
+bool gPreparedAhead = false;
+double gPreparedTotal = 0.0;
+double gPreparedDist = 0.0;
+// Whether the blend into the starting entry ran: it starts with the cycles
+// the blend took (TrueMotionCalculate, before it restarts the count).
+bool gIncomingBlendRan = false;
+
+bool BlendsInto(const PreDealData& e) { return gIncomingBlendRan && gBlendInto == e.queuedCmdIndex; }
+
+bool PreparedFor(const PreDealData& e) {
+  if (fstPath.blended == 0 || gPreparedFor != e.queuedCmdIndex) return false;
+  if (!gPreparedAhead) return BlendsInto(e);
+  return e.trajPlan.tTotal == gPreparedTotal && e.trajPlan.dist == gPreparedDist;
+}
+
 void ClearPaths() {
   fstPath = PathInfo{};
   secPath = PathInfo{};
@@ -36,7 +62,7 @@ void ClearPaths() {
 
 // A blend into cur still held by the blending object decides its remainder.
 void FinishIncomingBlend(PreDealData* cur, PreDealData* next) {
-  if (blendSeg.getPathLen() > 0.0) {
+  if (BlendsInto(*cur)) {
     setBlendSeg(cur, next, 1);
     gPeriodCount = 0;
   } else {
@@ -52,7 +78,7 @@ void setBlendSeg(PreDealData* cur, PreDealData* next, int mode) {
     fstPath = PathInfo{};
   } else if (IsLineOrArc(*cur)) {
     // A marked first path already holds cur's remainder from the last blend.
-    if (mode == 0 || fstPath.blended == 0) BuildPathRecord(*cur, fstPath);
+    if (mode == 0 || !PreparedFor(*cur)) BuildPathRecord(*cur, fstPath);
   } else {
     fstPath = PathInfo{};
   }
@@ -67,7 +93,12 @@ void setBlendSeg(PreDealData* cur, PreDealData* next, int mode) {
     return;
   }
   blendSeg.getBlendingSeg(fstPath, secPath, cur->transition, next != nullptr ? next->transition : 0.0);
+  gBlendInto = next != nullptr ? next->queuedCmdIndex : 0;
   ReplanRemainder(cur, fstPath);
+  gPreparedFor = cur->queuedCmdIndex;
+  gPreparedAhead = true;
+  gPreparedTotal = cur->trajPlan.tTotal;
+  gPreparedDist = cur->trajPlan.dist;
   cur->blendTime = blendSeg.getAllTime();
   cur->entryTime += cur->blendTime;
   if (mode == 1) {
@@ -75,6 +106,8 @@ void setBlendSeg(PreDealData* cur, PreDealData* next, int mode) {
     // of its own blend: marked, so that it is kept instead of rebuilt whole.
     fstPath = secPath;
     if (fstPath.kind != kPathNone) fstPath.blended = 1;
+    gPreparedFor = next != nullptr ? next->queuedCmdIndex : 0;
+    gPreparedAhead = false;
   }
   secPath = PathInfo{};
   StampStage(25);
@@ -83,14 +116,15 @@ void setBlendSeg(PreDealData* cur, PreDealData* next, int mode) {
 void TrueMotionCalculate(tagRingBuffer* preDeal) {
   PreDealData* cur = &gPreDealData;
   PreDealData* next = gpNextPreDealData;
+  gIncomingBlendRan = blendSeg.getPathLen() > 0.0 && gBlendInto == cur->queuedCmdIndex && gPeriodCount != 0;
   if (cur->transition == 0 || next == nullptr) {
     if (IsPathMove(*cur)) FinishIncomingBlend(cur, next);
     return;
   }
   if (IsPathMove(*cur) && IsPathMove(*next)) {
-    if (blendSeg.getPathLen() > 0.0) {
+    if (BlendsInto(*cur)) {
       gPeriodCount = 0;
-    } else if (gPeriodCount != 0 && fstPath.blended == 0) {
+    } else if (gPeriodCount != 0 && !PreparedFor(*cur)) {
       // cur is already under way on its own profile (it started inside a
       // joint-like move's overlap) and no blend was prepared for it: a
       // re-plan from its start would make the set point jump, so it runs to

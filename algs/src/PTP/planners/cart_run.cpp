@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "PTP/path/input_shaping.h"
+#include "PTP/path/pose_shaping.h"
 #include "PTP/planners/path_transforms.h"
 #include "PTP/planners/cart_conveyor.h"
 #include "PTP/planners/cart_start.h"
@@ -20,6 +21,10 @@ namespace {
 
 bool isJointMove(std::uint32_t type) { return type == 1 || type == 4 || type == 6 || type == 8; }
 
+void entryPoseAt(const void* entry, double s, WCSPosition* pose) {
+  PathPoseAt(*static_cast<const PreDealData*>(entry), s, pose);
+}
+
 }  // namespace
 
 void CartLoadWords(const PreDealData* cur) {
@@ -34,25 +39,51 @@ void CartLoadWords(const PreDealData* cur) {
 }
 
 void CartBlend(PreDealData* cur, PreDealData* next, double t, WCSPosition* pose, double offset[4]) {
-  if (next == nullptr) return;
+  // A line or arc shaped as a whole pose: cur's own pose, or the corner
+  // blend's that replaces it, goes through the pose shaper; shares added to
+  // it (a full circle's, a joint move's) are shaped on channel 1 already.
+  const bool shapePose = PoseShapingFor(cur->motionType);
+  // A profile that starts afresh (from rest, or re-planned) seeds the history
+  // from channel 0, as MOVLCMain seeds the channel.
+  const bool restart = !PoseShapingRunning() || (gPeriodCount == 1 && !PoseShapingAfterBlend());
+  if (shapePose && restart) {
+    PoseShapingSeed(&entryPoseAt, cur);
+  }
+  const auto shapePoseAs = [&](bool blendSample) {
+    if (shapePose) PoseShapingStep(pose, blendSample);
+  };
+  const auto shapeOwnPose = [&] { shapePoseAs(false); };
+  if (next == nullptr) return shapeOwnPose();
   const std::uint32_t type = next->motionType;
   const bool pathNext = type == 2 || type == 10;
-  if (!pathNext && !isJointMove(type) && type != 11) return;
+  if (!pathNext && !isJointMove(type) && type != 11) return shapeOwnPose();
   const TrajPlanData& plan = cur->trajPlan;
   const double period = gPeriodTime;
   // A corner blend starts where the re-planned profile ends.
-  const double end = plan.tTotal + CornerBlendTime(*cur, next);
+  const double cornerTime = CornerBlendTime(*cur, next);
+  const double end = plan.tTotal + cornerTime;
   const double threshold = end - cur->blendTime + (gUsingTrueMotion != 0 && pathNext ? period / 2 : period);
-  if (!(t > threshold)) return;
+  // With true motion a following line or arc shares only through a corner
+  // blend: without one (refused, or none prepared) it starts after cur.
+  const bool cornerShare = gUsingTrueMotion != 0 && pathNext && cur->motionType != 1 && cur->motionType != 11;
+  if (!(t > threshold) || (cornerShare && !(cornerTime > 0.0))) return shapeOwnPose();
 
   gPeriodCount1 += 1;
   if (gPeriodCount1 == 1 && gInputShaping != 0) vInitHistoryData(1, 0.0);
   const double tn = gPeriodCount1 * period;
-  if (type == 2) {
-    MOVLTrans(tn, cur, next, pose);
-  } else if (type == 10) {
-    MOVCTrans(tn, cur, next, pose);
-  } else if (type == 11) {
+  if (type == 2 || type == 10) {
+    if (!cornerShare) shapeOwnPose();
+    if (type == 2) {
+      MOVLTrans(tn, cur, next, pose);
+    } else {
+      MOVCTrans(tn, cur, next, pose);
+    }
+    // The blending object's pose in place of cur's.
+    if (cornerShare) shapePoseAs(true);
+    return;
+  }
+  shapeOwnPose();
+  if (type == 11) {
     CircleTrans(tn, cur, next, pose);
   } else {
     MOVJTrans(tn, next, offset);

@@ -2,6 +2,7 @@
 #include "PTP/path/arc_point.h"
 #include "PTP/path/circle_geometry.h"
 #include "PTP/path/input_shaping.h"
+#include "PTP/path/pose_shaping.h"
 #include "PTP/planners/fixed3_log.h"
 #include "PTP/planners/path_transforms.h"
 #include "PTP/profiles/traj_plan.h"
@@ -68,7 +69,10 @@ double profileAt(TrajPlanData* profile, double t) {
 // (with true motion: the profile's time and the corner blend's after it).
 double progressAt(double t, TrajPlanData* profile, double period, double blendAfter) {
   const double total = profile->tTotal;
-  if (gUsingTrueMotion) {
+  // Without a corner blend after it, a shaped move runs on until the shaper
+  // has caught up with its end, true motion or not: the next move starts
+  // from the end, and the last move's set point becomes its target.
+  if (gUsingTrueMotion && (blendAfter > 0.0 || gInputShaping == 0)) {
     if (t < total + blendAfter - 0.5 * period) return profileAt(profile, t);
     profile->noMotion = 1;
     return profile->dist;
@@ -80,6 +84,24 @@ double progressAt(double t, TrajPlanData* profile, double period, double blendAf
 
 }  // namespace
 
+void PathPoseAt(const PreDealData& e, double s, WCSPosition* pose) {
+  switch (e.motionType) {
+    case 2:
+    case 5:
+    case 7:
+      linePose(e, s, pose);
+      return;
+    case 10:
+      arcPose(e, s, pose);
+      return;
+    case 11:
+      circlePose(e, s, pose);
+      return;
+    default:
+      return;
+  }
+}
+
 void MOVLCMain(double t, PreDealData* cur, PreDealData* next, WCSPosition* pose) {
   TrajPlanData* profile = &cur->trajPlan;
   const double period = gPeriodTime;
@@ -87,6 +109,8 @@ void MOVLCMain(double t, PreDealData* cur, PreDealData* next, WCSPosition* pose)
   const double s = progressAt(t, profile, period, CornerBlendTime(*cur, next));
 
   const bool shaping = gInputShaping != 0;
+  // The whole pose is shaped afterwards (pose_shaping.h): the path is taken at s.
+  const bool shapeProgress = shaping && !PoseShapingFor(cur->motionType);
   if (shaping && !strLocalVar[0].endFlag) {
     strLocalVar[0].endFlag = 1;
     vInitHistoryData(0, s);
@@ -109,16 +133,14 @@ void MOVLCMain(double t, PreDealData* cur, PreDealData* next, WCSPosition* pose)
     case 5:  // a line to a joint target is a line too
     case 7:
       linePose(*cur, s, pose);
-      if (shaping) {
-        logS2(*pose);
-        linePose(*cur, sf, pose);
-      }
+      if (shaping) logS2(*pose);
+      if (shapeProgress) linePose(*cur, sf, pose);
       return;
     case 10:
       arcProgress(cur, s);
       arcPose(*cur, s, pose);
-      if (shaping) {
-        logS2(*pose);
+      if (shaping) logS2(*pose);
+      if (shapeProgress) {
         arcProgress(cur, sf);
         arcPose(*cur, sf, pose);
       }

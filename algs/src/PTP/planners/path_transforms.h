@@ -17,12 +17,18 @@
 // other type leaves *pose untouched. Every call writes the profile's sPrev and
 // vCurrent and the entry's pathParam (= s) and pathSpeed (= vCurrent); for arcs
 // and circles also arcRemaining, arcRemainingR and arcTravelled, taken at the
-// shaped s when shaping is on. Sets trajPlan.noMotion when the move has
+// shaped s when shaping is on. Lines and arcs under true motion with shaping
+// on are taken at s unshaped: their whole pose is shaped by the caller
+// (pose_shaping.h). Sets trajPlan.noMotion when the move has
 // finished (then *pose = targetPose). With shaping on it logs
 // "S2:x,y,z" once per cycle (and two circle lines for a full circle). With
 // true motion on and a corner blend into `next`, the entry runs its profile
 // and then the blend (see CornerBlendTime) before it finishes.
 void MOVLCMain(double t, PreDealData* cur, PreDealData* next, WCSPosition* pose);
+
+// The path pose of a line, arc or circle entry at progress s (other types:
+// *pose untouched).
+void PathPoseAt(const PreDealData& e, double s, WCSPosition* pose);
 
 // With true motion on, a line or arc with a corner blend into a following
 // line or arc runs its re-planned profile, which ends at the blend's cut, and

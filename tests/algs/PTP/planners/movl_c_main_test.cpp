@@ -148,11 +148,14 @@ struct EndCase {
   bool trueMotion;
 };
 
-TEST_F(MovlcMain, MoveEndsAtItsTotalTimePlusTheShaperDelayOrHalfAPeriodEarlyUnderTrueMotion) {
+TEST_F(MovlcMain, MoveEndsAtItsTotalTimePlusTheShaperDelayOrHalfAPeriodEarlyUnderPlainTrueMotion) {
   const EndCase endCases[] = {
       {"no delay", false, false},
       {"50-cycle shaper delay", true, false},
       {"true motion", false, true},
+      // No corner blend after it: the shaper's delay still holds, or the
+      // set point would jump from the shaped path to the target.
+      {"true motion with a 50-cycle shaper delay", true, true},
   };
   for (const EndCase& c : endCases) {
     resetRunState();
@@ -180,13 +183,13 @@ TEST_F(MovlcMain, MoveEndsAtItsTotalTimePlusTheShaperDelayOrHalfAPeriodEarlyUnde
         EXPECT_EQ(pose.r, kLineTo.r) << c.name;
       }
     }
-    const double end = c.trueMotion ? T - 0.5 * kT : T + N * kT;
+    const double end = c.trueMotion && !c.shaping ? T - 0.5 * kT : T + N * kT;
     EXPECT_GE(firstDone * kT, end) << c.name;
     EXPECT_LT((firstDone - 1) * kT, end) << c.name << ": finished in the first cycle that reaches it";
 
     // Exactly at the total time the whole distance is reached; the move is
     // over then only without a delay.
-    if (!c.trueMotion) {
+    if (!c.trueMotion || c.shaping) {
       PreDealData atT = planned::line(kLineFrom, kLineTo, 2);
       gPeriodCount = 7;
       WCSPosition pose{};

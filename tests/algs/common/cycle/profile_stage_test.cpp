@@ -245,28 +245,42 @@ TEST_F(ProfileStage, DriveAlarmDispatchesNoMode) {
   gDriverAlarmFlag = 0;
 }
 
-TEST_F(ProfileStage, ZeroGearRatioGivesNoCrash) {
-  block.jointPara[5] = 0.0;
-  block.gearDen[0] = 0.0;
-  Reload();
-  Enable();
-  struct Case {
-    double travel;
-    bool alarm;  // infinite rpm alarms, 0/0 does not
+TEST_F(ProfileStage, ZeroGearRatioOrScrewLeadGivesNoCrash) {
+  struct Block {
+    const char* name;
+    int joint;  // whose motor speed divides by the zero
+    bool zeroLead;
   };
-  for (const Case c : {Case{0.0, false}, Case{0.1, true}}) {
+  for (const Block b : {Block{"joint 1 gear ratio 0", 0, false}, Block{"screw lead 0", 2, true}}) {
+    SCOPED_TRACE(b.name);
+    block = FixtureParamBlock();
+    if (b.zeroLead) {
+      block.mechanism[2] = 0.0;
+    } else {
+      block.jointPara[5] = 0.0;
+      block.gearDen[0] = 0.0;
+    }
+    Reload();
+    Enable();
+    struct Case {
+      double travel;
+      bool alarm;  // infinite rpm alarms, 0/0 does not
+    };
+    for (const Case c : {Case{0.0, false}, Case{0.1, true}}) {
+      std::memset(gAlarmSysState, 0, sizeof gAlarmSysState);
+      const double start[4] = {0.0, 90.0, 100.0, 0.0};
+      SetCommanded(start);
+      std::memcpy(gRobotAxisMove.nextPos, start, sizeof start);
+      gRobotAxisMove.nextPos[b.joint] += c.travel;
+      gRobotPrfMode = kPrfIdle;
+      AxisCheck();
+      EXPECT_EQ(AlarmIsSet(48 + static_cast<unsigned>(b.joint)), c.alarm) << c.travel;
+    }
     std::memset(gAlarmSysState, 0, sizeof gAlarmSysState);
-    const double start[4] = {0.0, 90.0, 100.0, 0.0};
-    SetCommanded(start);
-    std::memcpy(gRobotAxisMove.nextPos, start, sizeof start);
-    gRobotAxisMove.nextPos[0] += c.travel;
-    gRobotPrfMode = kPrfIdle;
-    AxisCheck();
-    EXPECT_EQ(AlarmIsSet(48), c.alarm) << c.travel;
+    Cycle(3);
+    for (double v : gAlgsRunData.actJointTorque) EXPECT_TRUE(std::isfinite(v));
+    for (double v : gAlgsRunData.auxDriveSide) EXPECT_TRUE(std::isfinite(v));
   }
-  Cycle(3);
-  for (double v : gAlgsRunData.actJointTorque) EXPECT_TRUE(std::isfinite(v));
-  for (double v : gAlgsRunData.auxDriveSide) EXPECT_TRUE(std::isfinite(v));
 }
 
 }  // namespace

@@ -208,9 +208,10 @@ class Prober {
 
  private:
   void probe(int port) {
-    const int fd = connectLoopback(port);
     ++probes_;
-    if (fd < 0) return;  // refused
+    // A full backlog drops the handshake, so the connect waits: held.
+    const int fd = connectLoopback(port, 200);
+    if (fd < 0) return;
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, 50) == 1) {
       char byte;
@@ -401,7 +402,7 @@ int run(int pid, int seconds, const std::vector<std::string>& names) {
   bool gone = false;
   while (!gone && Clock::now() - stallStart < 120s) {
     std::this_thread::sleep_for(200ms);
-    const int fd = connectLoopback(30004);  // takes the freed slot, if one is free
+    const int fd = connectLoopback(30004, 200);  // takes the freed slot, if one is free
     if (fd >= 0) {
       pollfd p{fd, POLLIN, 0};
       gone = poll(&p, 1, 200) == 1;
@@ -431,6 +432,7 @@ int run(int pid, int seconds, const std::vector<std::string>& names) {
 }  // namespace zelor::bench
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress shows while it runs
   if (argc < 2) {
     std::fprintf(stderr, "usage: command_load <brevan pid> [seconds per run] [workload...]\n");
     return 2;

@@ -1,24 +1,38 @@
 #include "feedback_clients.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace zelor::bench {
 
-int connectLoopback(int port) {
+int connectLoopback(int port, int timeoutMs) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  if (timeoutMs >= 0) fcntl(fd, F_SETFL, O_NONBLOCK);
+  int result = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  if (result != 0 && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (poll(&p, 1, timeoutMs) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) {
+      result = 0;
+    }
+  }
+  if (result != 0) {
     close(fd);
     return -1;
   }
+  if (timeoutMs >= 0) fcntl(fd, F_SETFL, 0);
   const int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return fd;

@@ -16,7 +16,8 @@ namespace zelor::bench {
 
 using Clock = std::chrono::steady_clock;
 
-int connectLoopback(int port);
+// A connected socket, or -1. With a time-out the connect gives up after it.
+int connectLoopback(int port, int timeoutMs = -1);
 
 class FeedbackClient {
  public:

@@ -44,11 +44,11 @@ int tcpipRealTimeDataSender::init(unsigned short port, unsigned short period, un
   TCPIPRealTimeDataFormater30005 config30005 = config30005_;
   std::uint16_t newPeriod = period;
   if (bIsUseconfigFile == 1) {
-    common::util::JsonUtil::getTcpipRealTimeConf30006(switches, true);
+    initFormater(switches);
     newPeriod = clampPeriod(switches.cycle);
     customised = true;
   } else if (bIsUseconfigFile == 2) {
-    common::util::JsonUtil::getTcpipRealTimeConf30005(config30005, true);
+    initFormater30005(config30005);
     newPeriod = clampPeriod(config30005.cycle);
   }
   newPeriod = clampPeriod(newPeriod);
@@ -70,6 +70,14 @@ int tcpipRealTimeDataSender::init(unsigned short port, unsigned short period, un
   timer_.start(newPeriod, [this] { sendOnce(this); });
   period_ = newPeriod;
   return 0;
+}
+
+int tcpipRealTimeDataSender::initFormater(tcpipRealTimeDataFormater& switches) {
+  return common::util::JsonUtil::getTcpipRealTimeConf30006(switches, true);
+}
+
+int tcpipRealTimeDataSender::initFormater30005(TCPIPRealTimeDataFormater30005& config) {
+  return common::util::JsonUtil::getTcpipRealTimeConf30005(config, true);
 }
 
 bool tcpipRealTimeDataSender::waitForValidRecord() {

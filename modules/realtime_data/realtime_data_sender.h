@@ -48,6 +48,10 @@ class tcpipRealTimeDataSender {
   std::uint64_t validityWaits() const { return validityWaits_.load(); }
 
  private:
+  // Read tcp30006Feedback.json or tcp30005Feedback.json into the record
+  // given (a missing file is created with its defaults); the reader's result.
+  static int initFormater(tcpipRealTimeDataFormater& switches);
+  static int initFormater30005(TCPIPRealTimeDataFormater30005& config);
   int _formatter();
   // Waits until the flag is set; false when a stop came first.
   bool waitForValidRecord();

@@ -72,8 +72,8 @@ void CoreSubProcess::interCall(int id, void* in, void* out, void** ret) {
   call->run(*this, in, out, ret);
 }
 
-int CoreSubProcess::processProtocolPacket(int id, char* src, int srcLen, char* dst, int* dstLen) {
-  return mailbox_.exchange(id, src, srcLen, dst, dstLen);
+int CoreSubProcess::processProtocolPacket(int id, char* src, int srcLen, char* dst, int* dstLen, int timeoutUs) {
+  return mailbox_.exchange(id, src, srcLen, dst, dstLen, timeoutUs);
 }
 
 void CoreSubProcess::freePackage(Packet* p) {

@@ -26,7 +26,9 @@ class CoreSubProcess : public ISubProcess {
   const void* getParam() const override { return &param_; }
   void interCall(int id, void* in, void* out, void** ret) override;
 
-  int processProtocolPacket(int id, char* src, int srcLen, char* dst, int* dstLen);
+  // One packet through the mailbox; timeoutUs shortens its 2 s wait.
+  int processProtocolPacket(int id, char* src, int srcLen, char* dst, int* dstLen,
+                            int timeoutUs = PacketMailbox::kTimeoutUs);
 
   // 1 while the kernel cycles; read by the HTTP thread.
   static std::atomic<std::uint8_t> IsInMainLoop;

@@ -81,7 +81,8 @@ void PacketMailbox::discardLateReply(int id) {
   }
 }
 
-int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int* dstLen) {
+int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int* dstLen, int timeoutUs) {
+  if (timeoutUs <= 0 || timeoutUs > kTimeoutUs) timeoutUs = kTimeoutUs;
   if (src == nullptr || dst == nullptr || srcLen < kMinPacketBytes || srcLen > kPacketBytes) {
     ZLOG_ERROR("id: %d, packet of %d bytes refused", id, srcLen);
     return 0;
@@ -95,7 +96,7 @@ int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int*
   receivePackage(id, src, srcLen);
 
   const Clock::time_point start = Clock::now();
-  const Clock::time_point deadline = start + std::chrono::microseconds(kTimeoutUs);
+  const Clock::time_point deadline = start + std::chrono::microseconds(timeoutUs);
   bool ok = false;
   int rounds = 0;
   for (;; ++rounds) {
@@ -110,7 +111,7 @@ int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int*
       break;
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
-    if (elapsed.count() > kTimeoutUs - 1) {
+    if (elapsed.count() > timeoutUs - 1) {
       const bool replyReady = replyReady_;
       lock.unlock();
       ZLOG_TRACE("try_count: %d, id: %d, diff: %ld ms, Package timeout..., recv_flag:%d,send_flag:%d", rounds, id,

@@ -18,8 +18,9 @@ class PacketMailbox {
 
   // One exchange: posts src (srcLen bytes, 7..2056) and copies the reply of
   // the same command id into dst (at most 2056 bytes). 1 on a reply, 0 on a
-  // refused request, a time-out or a stop.
-  int exchange(int id, const char* src, int srcLen, char* dst, int* dstLen);
+  // refused request, a time-out or a stop. A requester may wait less than the
+  // 2 s (timeoutUs 1..kTimeoutUs; other values mean kTimeoutUs).
+  int exchange(int id, const char* src, int srcLen, char* dst, int* dstLen, int timeoutUs = kTimeoutUs);
 
   // Kernel side: copies the pending request into dst; 1 when there was one.
   // The request stays pending until answered.

@@ -46,7 +46,7 @@ void DataSubProcess::monitor(AxesGroupRef* record) {
     stopHandled_ = 0;
   }
 
-  const std::uint32_t signature = ((0xAB00u | signatureHigh_) << 16) | signatureLow_;
+  const std::uint32_t signature = ((0xAB00u | signatureHigh_.load()) << 16) | signatureLow_.load();
   store(record->m_Signature, signature);
 
   const std::uint32_t autoMode = pcMode ? states.GetAutoMode() : load(record->m_AutoMode);

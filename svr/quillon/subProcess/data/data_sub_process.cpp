@@ -22,6 +22,7 @@
 #include "modbus/modbus_srv.h"
 #include "robot_states/robot_states.h"
 #include "subProcess/core/core_sub_process.h"
+#include "subProcess/data/data_exchange_limit.h"
 #include "subProcess/data/data_log.h"
 #include "subProcess/factory_access.h"
 
@@ -205,7 +206,9 @@ int DataSubProcess::processTranslate(Packet* packet) {
   packet->length = static_cast<std::uint16_t>(packet->length + 2);
   int replyLength = 0;
   char* bytes = reinterpret_cast<char*>(packet);
-  return core->processProtocolPacket(packet->cmdId, bytes, packet->length + 5, bytes, &replyLength);
+  const int limitUs = ExchangeLimit::current();
+  return core->processProtocolPacket(packet->cmdId, bytes, packet->length + 5, bytes, &replyLength,
+                                     limitUs > 0 ? limitUs : PacketMailbox::kTimeoutUs);
 }
 
 std::string DataSubProcess::lastDebuggerCommand() const {

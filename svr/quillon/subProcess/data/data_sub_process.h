@@ -44,6 +44,7 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   // Three-position switch state, control type.
   enum SwitchState { kSwitchUnknown = 0, kSwitchDisabled = 1, kSwitchEnabled = 2, kSwitchDrag = 3 };
   enum ControlType { kControlAuto = 1, kControlManual = 2 };
+  enum DragMode { kDragOn = 1, kDragOff = 2 };
 
   DataSubProcess(int port, const QString& version);
   ~DataSubProcess() override;
@@ -93,10 +94,38 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   bool hardware() const { return param_.hardware.load(); }
   void setHardware(bool on) { param_.hardware.store(on); }
   int switchState() const { return switchState_.load(); }
+  void setSwitchState(int state) { switchState_ = state; }
+  int dragMode() const { return dragMode_.load(); }
+  void setDragMode(int mode) { dragMode_ = mode; }
+  bool switchChanged() const { return switchChanged_.load() != 0; }
+  std::time_t enableTime() const { return enableTime_.load(); }
+  std::int32_t enabledSeconds() const;
   int controlType() const { return controlType_.load(); }
   int driverLevel() const { return driverLevel_.load(); }
   bool serverReady() const { return serverReady_.load(); }
   int lightCode() const { return lightCode_.load(); }
+
+  // Enable switch of the motion kernel: 1 enabled, 0 disabled, -1 the
+  // switch did not turn within about a second (switched back). Blocks.
+  int UpdateEnable(std::uint8_t on);
+  // The remote-control requests of the status memory, each handled and
+  // cleared; on the 200 ms duty.
+  void checkRequest();
+
+  // Script and queue operations shared by the remote requests and the routes.
+  int startRunScript(const char* name);
+  int stopRunScript();
+  int pauseRunScript();
+  int continueRunScript();
+  void emergencyStop();
+  void clearEmergencyStop();
+  int startQueue();
+  int stopQueue();
+  int stopClearQueue();
+  int updateRemoteScript();
+  // Non-zero with the project name that the Modbus selection register picks.
+  int getModbusProjectName(std::string& name);
+  int clearCollision();
 
   JsonProjectReader jsonReader;
 
@@ -122,6 +151,14 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   void forwardScriptAlarm();
   void reactToCollision(std::uint32_t mask);
   void setCollisionAlarm(std::uint32_t mask, int otherwise);
+  void leaveDragMode();
+  void releaseBrakes34(AxesGroupRef* record);
+  void updateEnableWord();
+  // The kernel's enable state: 1 enabled, 0 not, -1 no reply.
+  int readEnableState();
+  void sendSwitch(std::uint8_t handTeach);
+  void setRecordCollision(std::uint32_t mask);
+  void setProjectName(const std::string& name);
 
   Param param_;
   std::atomic<AxesGroupRef*> robotData_{nullptr};
@@ -152,8 +189,9 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   std::string lastDebuggerCommand_ = "stop";
   std::string projectName_;
 
-  std::uint16_t signatureHigh_ = 1;
-  std::uint16_t signatureLow_ = 1;
+  // Signature words, combined by the monitor into the record's signature.
+  std::atomic<std::uint16_t> signatureHigh_{1};
+  std::atomic<std::uint16_t> signatureLow_{1};
 
   // Status block members the monitor writes.
   std::atomic<int> switchState_{kSwitchUnknown};
@@ -164,6 +202,8 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   std::atomic<std::uint8_t> switchChanged_{0};
   std::atomic<std::uint8_t> controlTypeChanged_{0};
   std::atomic<std::uint8_t> enablingAllowed_{0};
+  std::atomic<int> dragMode_{kDragOff};
+  std::atomic<std::time_t> enableTime_{0};
   std::atomic<double> axisPosition_[6] = {};
   std::atomic<double> axisSpeed_[6] = {};
   std::atomic<int> lightCode_{1};

@@ -32,12 +32,14 @@ void DataSubProcess::tick200ms() {
   if (connected_.load() != 0) {
     if (++connCounter_ > kWatchdogLimit) connected_ = 0;
   }
-  // 2. Remote-control requests (checkRequest) join here with the enable road.
+  // 2. Remote-control requests.
+  checkRequest();
   // 3. Script end joins here with the background duties.
   // 4. Alarms.
   getAlarmStatus();
   // 5, 6. Collision output and panel clear-alarm join with their duties.
-  // 7. Enable state (enable road).
+  // 7. Enable state.
+  updateEnableWord();
   // 8-11. Stop input, switch change, command channel and network join with
   // the background duties.
   handleServoPayloadRequest();

@@ -15,6 +15,8 @@ namespace zelor::modules::rpcExecuteApis {
 using Args = std::vector<std::string>;
 // Keyed options of a command ("SpeedJ=50"), ordered by key.
 using OptionMap = std::map<std::string, std::uint8_t>;
+// The inline options of one move command.
+struct OptParams;
 
 // The command-packet client of the text command servers: every packet a
 // builder makes travels to the data server over the command queue pair.
@@ -49,6 +51,24 @@ class rpcExecuteApi : public PluginBase {
   // Not in the command table.
   static void PayLoad(const Args& args, std::string& reply);
   static void SetArmOrientation(const Args& args, std::string& reply);
+
+  // Point-to-point and linear moves: queued with their options, the
+  // parameters in force before them queued back right behind them.
+  static void MovJ(const Args& args, std::string& reply);
+  static void MovL(const Args& args, std::string& reply);
+  static void JointMovJ(const Args& args, std::string& reply);
+  static void RelMovJ(const Args& args, std::string& reply);
+  static void RelMovL(const Args& args, std::string& reply);
+  static void RelJointMovJ(const Args& args, std::string& reply);
+  static void RelMovJUser(const Args& args, std::string& reply);
+  static void RelMovLUser(const Args& args, std::string& reply);
+  // Reads the inline options of a move into options; 1 when all were
+  // accepted, 0 with the reply of the refusal otherwise.
+  static int executeCmdWithOptArgs(const Args& args, tagPTPCmd& move, OptParams& options, std::string& reply);
+
+  // Robot control: enable (and start the queue), continue the queue.
+  static void EnableRobot(const Args& args, std::string& reply);
+  static void Continue(const Args& args, std::string& reply);
 
   // Keyed options at positions start and above into map, the last
   // occurrence of a key winning; values 0..255.

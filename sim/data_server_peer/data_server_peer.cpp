@@ -103,6 +103,11 @@ void DataServerPeer::setUnanswered(std::uint16_t id, std::uint8_t ctrl) {
   unanswered_.emplace(id, ctrl);
 }
 
+void DataServerPeer::setUnansweredNext(std::uint16_t id, std::uint8_t ctrl, int count) {
+  std::lock_guard lock(mutex_);
+  unansweredNext_[{id, ctrl}] = count;
+}
+
 std::vector<PeerRequest> DataServerPeer::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
@@ -150,6 +155,10 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
     if (unanswered_.count({request.id, request.ctrl}) != 0) return;
+    if (auto next = unansweredNext_.find({request.id, request.ctrl}); next != unansweredNext_.end() && next->second > 0) {
+      --next->second;
+      return;
+    }
     mode = mode_;
     if (mode == Mode::Delayed && !delays_.empty()) {
       delay = delays_.front();

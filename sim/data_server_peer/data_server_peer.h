@@ -60,6 +60,8 @@ class DataServerPeer {
 
   // Requests of this id and control byte are taken and never answered.
   void setUnanswered(std::uint16_t id, std::uint8_t ctrl);
+  // Only the next count requests of this id and control byte go unanswered.
+  void setUnansweredNext(std::uint16_t id, std::uint8_t ctrl, int count);
 
   std::vector<PeerRequest> requests() const;
   // Requests that were already waiting when the peer answered the one before.
@@ -87,6 +89,7 @@ class DataServerPeer {
   std::map<std::uint16_t, std::vector<std::uint8_t>> readReplies_;
   std::vector<std::uint8_t> rawAnswer_;
   std::set<std::pair<std::uint16_t, std::uint8_t>> unanswered_;
+  std::map<std::pair<std::uint16_t, std::uint8_t>, int> unansweredNext_;
   std::vector<PeerRequest> requests_;
   std::uint64_t queueIndex_ = 0;
   std::chrono::steady_clock::time_point lastTick_{};

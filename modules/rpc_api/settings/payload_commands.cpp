@@ -10,6 +10,7 @@
 #include "common/ipc/payload_request.h"
 #include "rpc_api/api_log.h"
 #include "rpc_api/checks/arg_checks.h"
+#include "rpc_api/settings/payload_memory.h"
 
 // SetPayLoad (the payload memory), SetLoad (the data server's text command)
 // and PayLoad (packet 208, not in the command table).
@@ -58,8 +59,8 @@ bool secondValue(const Args& args, double& value, std::string& reply) {
   return true;
 }
 
-// Attaches the payload memory and publishes the record; false when the
-// memory cannot be had.
+}  // namespace
+
 bool writePayloadMemory(const PayloadRequest& record) {
   const key_t key = ftok(zelor::common::ipc::kPayloadKeyPath, zelor::common::ipc::kPayloadKeyId);
   const int id = key == -1 ? -1 : shmget(key, zelor::common::ipc::kPayloadMemoryBytes, IPC_CREAT | 0666);
@@ -72,8 +73,6 @@ bool writePayloadMemory(const PayloadRequest& record) {
   shmdt(memory);
   return true;
 }
-
-}  // namespace
 
 void rpcExecuteApi::SetPayLoad(const Args& args, std::string& reply) {
   if (!numbersArgs(args, 1, 2, reply)) return;

@@ -1,8 +1,5 @@
 // The settings commands through port 29999 as a client meets them, with the
 // data-server peer recording every packet brevan exchanges.
-#include <sys/ipc.h>
-#include <sys/shm.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "common/ipc/payload_request.h"
 #include "data_server_peer/data_server_peer.h"
 #include "install_paths.h"
 #include "support/brevan_rig.h"
+#include "support/payload_memory.h"
 #include "support/peer_records.h"
 
 namespace zelor::test {
@@ -265,26 +262,6 @@ TEST_F(SettingsCommands, UserAndToolSelectAStoredFrameUnlessTheKernelUsesItAlrea
   peer_.setUnanswered(kUser, kQueued);
   EXPECT_EQ(call("User(0)", "-1,{},User(0);", sent), "-1,{},User(0);");
 }
-
-// The payload memory of the test's sandbox, removed at the end.
-class PayloadMemory {
- public:
-  PayloadMemory()
-      : id_(shmget(ftok(zelor::common::ipc::kPayloadKeyPath, zelor::common::ipc::kPayloadKeyId),
-                   zelor::common::ipc::kPayloadMemoryBytes, IPC_CREAT | 0666)),
-        at_(static_cast<std::uint8_t*>(shmat(id_, nullptr, 0))) {}
-  ~PayloadMemory() {
-    shmdt(at_);
-    shmctl(id_, IPC_RMID, nullptr);
-  }
-  bool attached() const { return id_ != -1 && at_ != reinterpret_cast<std::uint8_t*>(-1); }
-  Bytes record() const { return Bytes(at_, at_ + 28); }
-  void fill(std::uint8_t byte) { std::memset(at_, byte, 28); }
-
- private:
-  int id_;
-  std::uint8_t* at_;
-};
 
 TEST_F(SettingsCommands, SetPayLoadWritesTheRecordAndRaisesItsFlag) {
   PayloadMemory memory;

@@ -25,12 +25,14 @@
 #include "common/ipc/semlib_shm.h"
 #include "install_paths.h"
 #include "process.h"
+#include "support/http_client.h"
 
 namespace zelor::test {
 namespace {
 
 constexpr const char* kHostLog = "/tmp/e2e_quillon.log";
 constexpr const char* kHostErr = "/tmp/e2e_plc_host.err";
+constexpr int kDataPort = 12345;  // quillon_data_port of the installation
 constexpr std::size_t kPacketBytes = 1440;
 constexpr std::size_t kPoseAt = 624;
 constexpr std::size_t kJointsAt = 432;
@@ -45,7 +47,7 @@ Four fourAt(const std::vector<char>& packet, std::size_t at) {
 
 std::string text(const Four& v) {
   char buf[160];
-  std::snprintf(buf, sizeof buf, "(%.4f, %.4f, %.4f, %.4f)", v[0], v[1], v[2], v[3]);
+  std::snprintf(buf, sizeof buf, "(%.9f, %.9f, %.9f, %.9f)", v[0], v[1], v[2], v[3]);
   return buf;
 }
 
@@ -173,6 +175,15 @@ class WholeStack : public ::testing::Test {
     ASSERT_TRUE(waitFor([&] { return feedback_->packets() > 0; }, 40s)) << "no 30004 packet";
   }
 
+  // Channel 15's lines that hold the text, for failure messages.
+  std::string linesWith(const std::string& text) {
+    std::string found;
+    for (const std::string& line : channel15_.lines()) {
+      if (line.find(text) != std::string::npos) found += line + "\n";
+    }
+    return found;
+  }
+
   std::int32_t word(std::size_t offset) { return robotMap::instance().loadWord(offset); }
 
   // One command on a fresh connection; the reply, or what came instead.
@@ -201,17 +212,20 @@ TEST_F(WholeStack, EnableAndMoveEndToEnd) {
   ASSERT_NO_FATAL_FAILURE(start("0,90,-50,0"));
   EXPECT_EQ(word(robot_map::kIsDisabled), 1) << "the disabled word follows the kernel";
 
-  // A script alarm blocks the enable until the clear-error request.
-  {
-    semlib_shm* shm = nullptr;
-    init_semlib(&shm);
-    ASSERT_NE(shm, nullptr);
-    const std::int32_t code = 4242;
-    std::memcpy(shm->alarmCode, &code, sizeof code);
-    std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
-    shmdt(shm);
-  }
-  ASSERT_TRUE(waitFor([&] { return word(robot_map::kIsErr) == 1; }, 5s));
+  // A script alarm blocks the enable until the clear-error request. The
+  // data server reads the alarm slot once a pendant or tool has switched its
+  // hardware flag off, as here.
+  ASSERT_EQ(httpRequest(kDataPort, "POST", "/interface/hardware", "{\"enable\": false}").status, 200);
+  semlib_shm* shm = nullptr;
+  init_semlib(&shm);
+  ASSERT_NE(shm, nullptr);
+  const std::int32_t code = 4242;
+  std::memcpy(shm->alarmCode, &code, sizeof code);
+  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
+  const bool inError = waitFor([&] { return word(robot_map::kIsErr) == 1; }, 5s);
+  const int flagLeft = std::atomic_ref<std::uint8_t>(shm->alarmFlag).load();
+  shmdt(shm);
+  ASSERT_TRUE(inError) << "slot flag " << flagLeft << "\n" << linesWith("ALARMS");
   const auto refusedAt = Clock::now();
   EXPECT_EQ(command(29999, "EnableRobot()", "-1,{},EnableRobot();", 5s), "-1,{},EnableRobot();");
   EXPECT_LT(Clock::now() - refusedAt, 2s) << "refused at once";
@@ -236,9 +250,22 @@ TEST_F(WholeStack, EnableAndMoveEndToEnd) {
   ASSERT_EQ(command(30003, line, "0,{}," + line + ";", 5s), "0,{}," + line + ";");
   const auto answered = Clock::now() - sentAt;
 
-  ASSERT_TRUE(waitFor([&] { return near(feedback_->pose(), target, 0.01); }, 10s))
+  // Arrived: at the target, the joints unchanged for 200 ms (a packet may
+  // repeat the record when the snapshot runs late, so one pair is not enough).
+  Four lastJoints{};
+  auto lastChange = Clock::now();
+  const auto arrivedAtTarget = [&] {
+    const Four joints = feedback_->joints();
+    if (joints != lastJoints) {
+      lastJoints = joints;
+      lastChange = Clock::now();
+    }
+    return near(feedback_->pose(), target, 0.01) && Clock::now() - lastChange >= 200ms;
+  };
+  ASSERT_TRUE(waitFor(arrivedAtTarget, 10s))
       << "start " << text(start) << " target " << text(target) << " pose " << text(feedback_->pose())
       << " joints " << text(feedback_->joints());
+  EXPECT_LT(answered, 2s) << "the reply does not wait for the move";
   EXPECT_LT(answered, Clock::now() - sentAt) << "answered before the move ended";
 
   // The arm stays where it arrived.

@@ -1,11 +1,13 @@
 // The PLC-runtime stand-in as a program:
 //   zelor-plc-host --key N --socket PATH [--block FILE] [--realtime] [--cycles N]
 //                  [--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]
+//                  [--start-joints J1,J2,J3,J4]
 // or, in data-server mode (the real libquillon, every 4 ms on a cycle thread):
 //   zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES]
 //                  [--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]
-//                  [--vantrel LIB]
-// It cycles until SIGINT or SIGTERM (or N cycles), then (in data-server mode
+//                  [--vantrel LIB] [--start-joints J1,J2,J3,J4]
+// --start-joints sets the simulated joints' positions (degrees, mm for J3)
+// before the first cycle. It cycles until SIGINT or SIGTERM (or N cycles), then (in data-server mode
 // after RTSReleaseRobot) prints its cycle and overrun counts, removes its
 // segment and socket and exits 0. --hold waits after RTSCreateParameter until
 // SIGUSR1 before the first cycle; --linger-ms keeps the process (and the data
@@ -16,6 +18,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +76,22 @@ bool readBlock(const std::string& path, std::vector<std::uint8_t>& block) {
   return true;
 }
 
+// Four finite numbers separated by commas, nothing else.
+bool parseJoints(const char* text, double (&joints)[zelor::sim::SimAxesGroup::kJoints]) {
+  const char* at = text;
+  for (int j = 0; j < zelor::sim::SimAxesGroup::kJoints; ++j) {
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(at, &end);
+    if (errno != 0 || end == at || !std::isfinite(value)) return false;
+    const char expected = j + 1 < zelor::sim::SimAxesGroup::kJoints ? ',' : '\0';
+    if (*end != expected) return false;
+    joints[j] = value;
+    at = end + 1;
+  }
+  return true;
+}
+
 bool parseNumber(const char* text, long long& out) {
   errno = 0;
   char* end = nullptr;
@@ -83,9 +102,10 @@ bool parseNumber(const char* text, long long& out) {
 int usage(const char* why) {
   std::fprintf(stderr,
                "plc host: %s\nusage: zelor-plc-host --key N --socket PATH [--block FILE] [--realtime] [--cycles N] "
-               "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB]\n"
+               "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB] [--start-joints J1,J2,J3,J4]\n"
                "       zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES] "
-               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N] [--vantrel LIB]\n",
+               "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N] [--vantrel LIB] "
+               "[--start-joints J1,J2,J3,J4]\n",
                why);
   return 2;
 }
@@ -145,6 +165,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--linger-ms") {
       if (!parseNumber(argv[++i], number) || number < 0) return usage("bad --linger-ms");
       lingerMs = number;
+    } else if (arg == "--start-joints") {
+      if (!parseJoints(argv[++i], options.drive.startJoints)) return usage("bad --start-joints");
     } else if (arg == "--fifo-log") {
       options.fifoLog = argv[++i];
     } else if (arg == "--fifo-log-max") {

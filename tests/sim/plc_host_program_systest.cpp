@@ -138,5 +138,37 @@ TEST(PlcHostProgram, RefusesWhatIsNotOnePacket) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
+// The simulated joints start where the option puts them and stay there while
+// the drives are off; anything but four numbers is refused before the start.
+TEST(PlcHostProgram, StartJointsOption) {
+  for (const char* bad : {"1,2,3", "1,2,3,4,5", "a,2,3,4", "1,,3,4", "nan,0,0,0", "1,2,3,4x", "1e999,0,0,0", ""}) {
+    const auto r = test::runProcess(
+        {test::built::kPlcHost, "--key", std::to_string(kKey + 4), "--socket", kSocket, "--start-joints", bad}, {},
+        std::chrono::seconds(20));
+    EXPECT_EQ(r.exitCode, 2) << bad;
+    EXPECT_NE(r.err.find("bad --start-joints"), std::string::npos) << bad << ": " << r.err;
+    EXPECT_FALSE(exists(kSocket)) << bad;
+  }
+
+  test::ChildProcess host({test::built::kPlcHost, "--key", std::to_string(kKey + 4), "--socket", kSocket,
+                           "--realtime", "--start-joints", "140,-90.5,-50,12"});
+  const auto started = std::chrono::steady_clock::now();
+  while (!exists(kSocket) && std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(exists(kSocket));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  {
+    HostSegment segment;
+    std::string error;
+    ASSERT_TRUE(segment.Attach(kKey + 4, error)) << error;
+    const AxesGroupRef& g = segment.records()->axesGroup;
+    const double expected[4] = {140.0, -90.5, -50.0, 12.0};
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(g.m_Joints[j].m_ActPosition, expected[j]) << "joint " << j + 1;
+  }
+  const int status = host.stop(SIGTERM, std::chrono::seconds(10));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 }  // namespace
 }  // namespace zelor::sim

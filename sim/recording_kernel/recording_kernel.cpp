@@ -198,7 +198,8 @@ void serveCore(State& s) {
       return;
     }
     if (isWrite && std::find(s.latched.begin(), s.latched.end(), request.cmdId) != s.latched.end()) {
-      s.replies[{request.cmdId, false}] = Reply{false, std::vector<std::uint8_t>(request.params, request.params + params)};
+      s.replies[{request.cmdId, false}] =
+          Reply{false, std::vector<std::uint8_t>(request.params, request.params + params)};
     }
 
     Packet reply{};

@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,7 +23,9 @@
 #include "common/ipc/real_time_data.h"
 #include "common/ipc/robot_map.h"
 #include "common/ipc/robot_map_layout.h"
+#include "common/ipc/semlib.h"
 #include "common/protocol/plc_status_record.h"
+#include "install_paths.h"
 #include "log_reader/log_queue_reader.h"
 #include "plc_host/host_records.h"
 #include "process.h"
@@ -219,6 +223,137 @@ TEST_F(DataPort, ModbusMasterSeesTheLiveRecordAndTheJoints) {
   float joint1 = 0.0f;
   std::memcpy(&joint1, joint, sizeof joint1);
   EXPECT_NEAR(joint1, static_cast<float>(records().axesGroup.m_Joints[0].m_ActPosition), 1e-3);
+  master.disconnect();
+  EXPECT_EQ(stop(), 0);
+}
+
+std::uint8_t* attachMemory(int id) {
+  const int shmid = shmget(ftok(zelor::paths::kRoot, id), 4096, IPC_CREAT | 0666);
+  void* at = shmid >= 0 ? shmat(shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+  return at == reinterpret_cast<void*>(-1) ? nullptr : static_cast<std::uint8_t*>(at);
+}
+
+double doubleAt(const std::uint16_t* registers) {
+  double v = 0.0;
+  std::memcpy(&v, registers, sizeof v);
+  return v;
+}
+
+// The cyclic monitor on the host's record, through the stand-in's cycles.
+TEST_F(DataPort, TheMonitorSignsTheHostRecordFollowsItsModesAndForwardsScriptAlarms) {
+  start();
+  AxesGroupRef& g = records().axesGroup;
+  const auto word = [](std::uint32_t& w) { return std::atomic_ref<std::uint32_t>(w).load(); };
+  EXPECT_EQ(word(g.m_Signature), 0xAB010001u);
+  EXPECT_EQ(std::atomic_ref<std::int32_t>(g.m_LightCode).load(), 1);
+  const double pair = 12.5;
+  std::memcpy(g.m_JointPair, &pair, sizeof pair);
+  std::uint8_t* pairs = attachMemory(996);
+  ASSERT_NE(pairs, nullptr);
+  EXPECT_TRUE(pollUntil([&] { return std::memcmp(pairs, &pair, sizeof pair) == 0; }, 2s));
+  shmdt(pairs);
+
+  // The completion waits for the hardware flag to be cleared.
+  std::atomic_ref<std::uint32_t>(g.m_AppMode).store(2);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(word(g.m_AppModeDone), 0u);
+  ASSERT_EQ(curl("/interface/hardware", {"-X", "POST", "-d", "{\"enable\": false}"}).status, 200);
+  EXPECT_TRUE(pollUntil([&] { return word(g.m_AppModeDone) == 1; }, 2s));
+
+  const auto logged = [&](const std::string& text) {
+    return pollUntil([&] { return countLines(text) == 1; }, 2s);
+  };
+  std::atomic_ref<std::uint32_t>(g.m_AutoMode).store(2);
+  EXPECT_TRUE(logged("monitor: controlType change to auto"));
+  std::atomic_ref<std::uint32_t>(g.m_AutoMode).store(0);
+  EXPECT_TRUE(logged("monitor: controlType change to manual"));
+  std::atomic_ref<std::uint32_t>(g.m_EnableState).store(1);
+  EXPECT_TRUE(logged("monitor: three position switch change to enable"));
+
+  semlib_shm* shm = nullptr;
+  init_semlib(&shm);
+  ASSERT_NE(shm, nullptr);
+  const std::int32_t code = 4242;
+  std::memcpy(shm->alarmCode, &code, sizeof code);
+  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
+  EXPECT_TRUE(logged("GET ALARMS: alarm ID: 4242"));
+  EXPECT_EQ(std::atomic_ref<std::uint8_t>(shm->alarmFlag).load(), 0);
+  shmdt(shm);
+  zelor::test::ModbusMaster master;
+  ASSERT_TRUE(master.connected());
+  std::uint16_t alarm = 0;
+  std::uint16_t mode = 0;
+  EXPECT_TRUE(pollUntil(
+      [&] {
+        return master.readInputs(0, 1, &alarm) && master.readInputs(1012, 1, &mode) && alarm == 4242 && mode == 9;
+      },
+      15s))
+      << alarm << " " << mode;
+  master.disconnect();
+  EXPECT_EQ(stop(), 0);
+}
+
+// Servo and payload requests of memory 67, carried out by the 200 ms tick; the
+// payload reaches the record's Load and centre registers.
+TEST_F(DataPort, PayloadAndServoRequestsReachTheLoadRegisters) {
+  start();
+  zelor::test::ModbusMaster master;
+  ASSERT_TRUE(master.connected());
+  std::uint16_t test[4] = {};
+  ASSERT_TRUE(pollUntil(
+      [&] {
+        countLines("");  // the log queue holds a few lines only
+        std::uint64_t value = 0;
+        if (!master.readInputs(1024, 4, test)) return false;
+        std::memcpy(&value, test, sizeof value);
+        return value == kRealTimeTestValue;
+      },
+      20s));
+  std::uint16_t load[16] = {};  // Load, CenterX, CenterY, CenterZ
+  ASSERT_TRUE(master.readInputs(1584, 16, load));
+  const double centreZ = doubleAt(load + 12);
+  const double loadBefore = doubleAt(load);
+
+  std::uint8_t* request = attachMemory(67);
+  ASSERT_NE(request, nullptr);
+  const auto post = [&](std::int32_t index, float v8, float v12, float v16, float mass) {
+    std::memset(request, 0, 28);
+    std::memcpy(request, &index, 4);
+    std::memcpy(request + 8, &v8, 4);
+    std::memcpy(request + 12, &v12, 4);
+    std::memcpy(request + 16, &v16, 4);
+    std::memcpy(request + 20, &mass, 4);
+    std::atomic_ref<std::uint8_t>(request[4]).store(1);
+    return pollUntil(
+        [&] {
+          countLines("");
+          return std::atomic_ref<std::uint8_t>(request[4]).load() == 0;
+        },
+        2s);
+  };
+  // A servo request: the level is logged, the payload stays.
+  ASSERT_TRUE(post(3, 0, 0, 0, 0));
+  EXPECT_TRUE(pollUntil([&] { return countLines("driver level 3") == 1; }, 2s));
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(master.readInputs(1584, 16, load));
+  EXPECT_EQ(doubleAt(load), loadBefore);
+
+  ASSERT_TRUE(post(0, 10.0f, 20.0f, 30.0f, 2.5f));
+  EXPECT_TRUE(pollUntil(
+      [&] { return master.readInputs(1584, 16, load) && doubleAt(load) == 2.5; }, 5s));
+  EXPECT_EQ(doubleAt(load + 4), 10.0);
+  EXPECT_EQ(doubleAt(load + 8), 20.0);
+  EXPECT_EQ(doubleAt(load + 12), centreZ);
+
+  // Refused: out of range, or not finite; the flag is cleared all the same.
+  ASSERT_TRUE(post(0, 1.0f, 1.0f, 1.0f, 25.0f));
+  ASSERT_TRUE(post(0, 1.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f, 1.0f));
+  EXPECT_TRUE(pollUntil([&] { return countLines("servo/payload request refused") == 2; }, 2s));
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(master.readInputs(1584, 16, load));
+  EXPECT_EQ(doubleAt(load), 2.5);
+  EXPECT_EQ(doubleAt(load + 8), 20.0);
+  shmdt(request);
   master.disconnect();
   EXPECT_EQ(stop(), 0);
 }

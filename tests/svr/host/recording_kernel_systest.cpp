@@ -432,10 +432,16 @@ TEST_F(RecordingKernel, CannedRepliesWithheldRequestsAndLatchedWrites) {
   const auto withheld = rec::loggedPackets(90);
   ASSERT_EQ(withheld.size(), 1u);
   EXPECT_TRUE(withheld[0].withheld);
+  // The data server's 200 ms duty reads id 41 as well; the one write is the
+  // test's.
   const auto logged = rec::loggedPackets(41);
-  ASSERT_EQ(logged.size(), 3u);
-  EXPECT_EQ(logged[1].ctrl, 1);
-  EXPECT_EQ(logged[1].params, std::vector<std::uint8_t>{0});
+  EXPECT_GE(logged.size(), 3u);
+  std::vector<rec::LoggedPacket> writes;
+  for (const rec::LoggedPacket& p : logged) {
+    if (p.ctrl == 1) writes.push_back(p);
+  }
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].params, std::vector<std::uint8_t>{0});
 }
 
 }  // namespace

@@ -151,6 +151,9 @@ class WholeStack : public ::testing::Test {
  protected:
   void TearDown() override {
     feedback_.reset();
+    if (brevan_) {
+      EXPECT_TRUE(brevan_->process().running()) << "brevan ended during the test";
+    }
     brevan_.reset();
     if (host_) {
       const int status = host_->stop(SIGTERM, 20s);

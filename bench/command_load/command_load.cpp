@@ -1,31 +1,55 @@
-// Load on brevan's port 29999: a stub command's round trip in a closed loop,
-// then the CPU of brevan idle (no client, each port polling every 1 ms).
-//   command_load <brevan pid> [seconds of load, default 60]
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+// Load on brevan: closed-loop command workloads on ports 29999 and 30003
+// while ten clients read each feedback port (30004, 30005, 30006), a prober
+// knocks on every port once a second, and brevan's CPU time is measured idle
+// and under load. Prints each measure beside its target.
+//   command_load <brevan pid> [seconds per run, default 60] [workload...]
+// Workloads are named in workloads.cpp (default: all of them). 30005 and
+// 30006 must run with "cycle" 8, 30006 with every field on.
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "feedback_clients.h"
+#include "load_stats.h"
+#include "log_reader/log_queue_reader.h"
+#include "workloads.h"
+
+namespace zelor::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr double kExchangeTargetMs = 5.5;
+constexpr double kStubTargetMs = 1.0;
+constexpr double kJitterTargetMs = 0.5;
+constexpr double kGapLimitMs = 25.0;
+constexpr double kIdleCpuTargetPercent = 3.0;
+constexpr int kFeedbackClientsPerPort = 10;
+
+double msBetween(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 // utime + stime of a process, in clock ticks.
 long cpuTicks(int pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  const std::size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(text.substr(close + 2));
   std::string field;
   long utime = 0, stime = 0;
   for (int i = 3; i <= 15 && fields >> field; ++i) {
@@ -35,74 +59,384 @@ long cpuTicks(int pid) {
   return utime + stime;
 }
 
-int connectPort(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
+// CPU of pid over a stretch, in percent of one core.
+class CpuMeter {
+ public:
+  explicit CpuMeter(int pid) : pid_(pid), ticks_(cpuTicks(pid)), start_(Clock::now()) {}
+  double percent() const {
+    const double wall = std::chrono::duration<double>(Clock::now() - start_).count();
+    return 100.0 * static_cast<double>(cpuTicks(pid_) - ticks_) / static_cast<double>(sysconf(_SC_CLK_TCK)) / wall;
   }
-  const int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  return fd;
+
+ private:
+  int pid_;
+  long ticks_;
+  Clock::time_point start_;
+};
+
+// Lines of brevan's log channel 15 that the run counts.
+class LogCounter {
+ public:
+  LogCounter()
+      : thread_([this] {
+          std::string line;
+          while (!stop_) {
+            if (!zelor::sim::readLogChannel(15, line, 100)) continue;
+            if (line.find("recv packet faild") != std::string::npos) ++recvFailed_;
+            if (line.find("waiting for a vaild value") != std::string::npos) ++validityWaitLines_;
+          }
+        }) {}
+  ~LogCounter() {
+    stop_ = true;
+    thread_.join();
+  }
+  int recvFailed() const { return recvFailed_.load(); }
+  int validityWaitLines() const { return validityWaitLines_.load(); }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int> recvFailed_{0};
+  std::atomic<int> validityWaitLines_{0};
+  std::thread thread_;
+};
+
+// The time of each command port's latest reply, for the exchange latency.
+std::atomic<std::int64_t> gLastReplyNs[2];
+
+std::int64_t nowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+struct CommandResult {
+  std::vector<double> latencyMs;
+  std::vector<double> exchangeMs;
+  int minusOne = 0;
+  int outOfOrder = 0;
+  bool broken = false;
+};
+
+// One command port's client: runs a workload in a closed loop.
+class CommandClient {
+ public:
+  CommandClient(int port, int index) : port_(port), index_(index), fd_(connectLoopback(port)) {}
+  ~CommandClient() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool connected() const { return fd_ >= 0; }
+
+  CommandResult run(const Workload& w, Clock::time_point end) {
+    CommandResult r;
+    std::size_t turn = 0;
+    while (Clock::now() < end && !r.broken) {
+      const std::vector<std::string>& commands = w.sends[turn++ % w.sends.size()];
+      std::string text;
+      for (const std::string& c : commands) text += c;
+      const Clock::time_point sent = Clock::now();
+      const std::int64_t sentNs = nowNs();
+      if (::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size())) {
+        r.broken = true;
+        break;
+      }
+      for (const std::string& command : commands) {
+        std::string reply;
+        if (!readReply(reply)) {
+          r.broken = true;
+          break;
+        }
+        const Clock::time_point got = Clock::now();
+        const std::int64_t gotNs = nowNs();
+        r.latencyMs.push_back(msBetween(sent, got));
+        if (w.singleExchange) {
+          const std::int64_t other = gLastReplyNs[1 - index_].load();
+          const std::int64_t from = std::max(sentNs, other < gotNs ? other : sentNs);
+          r.exchangeMs.push_back(static_cast<double>(gotNs - from) / 1e6);
+        }
+        gLastReplyNs[index_] = gotNs;
+        if (!w.stub && reply.rfind("-1,{},", 0) == 0) ++r.minusOne;
+        if (reply.size() < command.size() + 1 || reply.compare(reply.size() - command.size() - 1, command.size(),
+                                                                command) != 0) {
+          ++r.outOfOrder;
+        }
+      }
+    }
+    return r;
+  }
+
+ private:
+  // One reply up to and with its ';'.
+  bool readReply(std::string& reply) {
+    for (;;) {
+      const std::size_t end = pending_.find(';');
+      if (end != std::string::npos) {
+        reply = pending_.substr(0, end + 1);
+        pending_.erase(0, end + 1);
+        return true;
+      }
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, 5000) != 1) return false;
+      char buf[4096];
+      const ssize_t n = recv(fd_, buf, sizeof buf, 0);
+      if (n <= 0) return false;
+      pending_.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+
+  int port_;
+  int index_;
+  int fd_;
+  std::string pending_;
+};
+
+// Once a second: one more connection to each busy port. A feedback port must
+// hold it in the backlog (no data) and a command port refuse or hold it (no
+// reply); served clients must not notice.
+class Prober {
+ public:
+  explicit Prober(std::vector<int> ports)
+      : ports_(std::move(ports)), thread_([this] {
+          while (!stop_) {
+            for (int port : ports_) probe(port);
+            for (int i = 0; i < 10 && !stop_; ++i) std::this_thread::sleep_for(100ms);
+          }
+        }) {}
+  ~Prober() {
+    stop_ = true;
+    thread_.join();
+  }
+  int served() const { return served_.load(); }
+  int probes() const { return probes_.load(); }
+
+ private:
+  void probe(int port) {
+    ++probes_;
+    // A full backlog drops the handshake, so the connect waits: held.
+    const int fd = connectLoopback(port, 200);
+    if (fd < 0) return;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 50) == 1) {
+      char byte;
+      if (recv(fd, &byte, 1, MSG_DONTWAIT) > 0) ++served_;  // data: it was served
+    }
+    close(fd);
+  }
+  std::vector<int> ports_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> served_{0};
+  std::atomic<int> probes_{0};
+  std::thread thread_;
+};
+
+struct FeedbackPort {
+  int port = 0;
+  std::size_t length = 0;
+  std::vector<std::unique_ptr<FeedbackClient>> clients;
+};
+
+void printLatency(const char* label, const Percentiles& p) {
+  std::printf("    %-28s n=%zu p50 %.3f  p95 %.3f  p99 %.3f  max %.3f ms\n", label, p.count, p.p50, p.p95, p.p99,
+              p.max);
+}
+
+// Inter-arrival figures of every feedback client over one run; checks the
+// jitter of 30004 when asked.
+void reportFeedback(std::vector<FeedbackPort>& ports, bool checkJitter, Verdicts& v) {
+  for (FeedbackPort& fp : ports) {
+    std::vector<std::vector<Clock::time_point>> arrivals;
+    std::size_t best = 0;
+    for (auto& c : fp.clients) {
+      arrivals.push_back(c->takeArrivals());
+      best = std::max(best, arrivals.back().size());
+    }
+    double worstJitter = 0, worstGap = 0, worstP99 = 0, medianP50 = 0;
+    std::size_t fewest = best;
+    for (const auto& a : arrivals) {
+      std::vector<double> gaps;
+      for (std::size_t i = 1; i < a.size(); ++i) gaps.push_back(msBetween(a[i - 1], a[i]));
+      const Percentiles p = percentiles(gaps);
+      worstJitter = std::max(worstJitter, p.p99 - p.p50);
+      worstGap = std::max(worstGap, p.max);
+      worstP99 = std::max(worstP99, p.p99);
+      medianP50 += p.p50 / static_cast<double>(arrivals.size());
+      fewest = std::min(fewest, a.size());
+    }
+    std::printf("    port %d: packets per client %zu..%zu, inter-arrival p50 %.3f (mean of clients), worst p99 %.3f, "
+                "worst max %.3f ms\n",
+                fp.port, fewest, best, medianP50, worstP99, worstGap);
+    if (checkJitter && fp.port == 30004) {
+      v.check(worstJitter <= kJitterTargetMs, "30004 jitter p99-p50 " + std::to_string(worstJitter) + " ms <= 0.5 ms");
+    }
+    v.check(static_cast<double>(fewest) >= 0.99 * static_cast<double>(best),
+            "port " + std::to_string(fp.port) + " every client >= 99 % of the best one's packets");
+    v.check(worstGap <= kGapLimitMs, "port " + std::to_string(fp.port) + " no gap over 25 ms (worst " +
+                                         std::to_string(worstGap) + " ms)");
+  }
+}
+
+int run(int pid, int seconds, const std::vector<std::string>& names) {
+  Verdicts v;
+  LogCounter log;
+  // The ports come up during brevan's start-up.
+  for (int i = 0; i < 100; ++i) {
+    const int fd = connectLoopback(30006);
+    if (fd >= 0) {
+      close(fd);
+      break;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  std::this_thread::sleep_for(1s);
+
+  std::printf("== idle: no client, 10 s\n");
+  {
+    CpuMeter idle(pid);
+    std::this_thread::sleep_for(10s);
+    const double percent = idle.percent();
+    v.check(percent < kIdleCpuTargetPercent, "idle brevan CPU " + std::to_string(percent) + " % of one core < 3 %");
+  }
+
+  std::vector<FeedbackPort> feedback(3);
+  feedback[0].port = 30004;
+  feedback[0].length = 1440;
+  feedback[1].port = 30005;
+  feedback[1].length = 1440;
+  feedback[2].port = 30006;
+  feedback[2].length = 1252;
+  for (FeedbackPort& fp : feedback) {
+    for (int i = 0; i < kFeedbackClientsPerPort; ++i) {
+      fp.clients.push_back(std::make_unique<FeedbackClient>(fp.port, fp.length));
+      if (!fp.clients.back()->connected()) std::printf("    port %d: client %d could not connect\n", fp.port, i);
+      std::this_thread::sleep_for(60ms);  // one accept walk each
+    }
+  }
+  CommandClient ports[2] = {CommandClient(29999, 0), CommandClient(30003, 1)};
+  if (!ports[0].connected() || !ports[1].connected()) {
+    std::fprintf(stderr, "a command port did not accept the load client\n");
+    return 1;
+  }
+  std::this_thread::sleep_for(1s);
+  for (FeedbackPort& fp : feedback)
+    for (auto& c : fp.clients) c->takeArrivals();
+
+  auto prober = std::make_unique<Prober>(std::vector<int>{29999, 30003, 30004, 30005, 30006});
+  CpuMeter load(pid);
+  const int recvFailedBefore = log.recvFailed();
+  for (const Workload& w : workloads()) {
+    if (!names.empty() && std::find(names.begin(), names.end(), w.name) == names.end()) continue;
+    for (int clients = 1; clients <= 2; ++clients) {
+      std::printf("== %s (%s), %d command client%s, %d s\n", w.name.c_str(), w.description.c_str(), clients,
+                  clients == 1 ? "" : "s", seconds);
+      const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
+      CommandResult results[2];
+      std::vector<std::thread> threads;
+      for (int c = 0; c < clients; ++c) threads.emplace_back([&, c] { results[c] = ports[c].run(w, end); });
+      for (std::thread& t : threads) t.join();
+
+      std::vector<double> all, exchange;
+      std::size_t replies = 0;
+      for (int c = 0; c < clients; ++c) {
+        const CommandResult& r = results[c];
+        const std::string label = std::string(c == 0 ? "29999" : "30003") + " reply latency";
+        printLatency(label.c_str(), percentiles(r.latencyMs));
+        std::printf("    %s: %.1f commands/s\n", c == 0 ? "29999" : "30003", r.latencyMs.size() / double(seconds));
+        all.insert(all.end(), r.latencyMs.begin(), r.latencyMs.end());
+        exchange.insert(exchange.end(), r.exchangeMs.begin(), r.exchangeMs.end());
+        replies += r.latencyMs.size();
+        v.check(!r.broken, "command client on port " + std::string(c == 0 ? "29999" : "30003") + " kept its connection");
+        v.check(r.minusOne == 0, "no \"-1,{},\" reply (" + std::to_string(r.minusOne) + ")");
+        v.check(r.outOfOrder == 0, "every reply whole and in order (" + std::to_string(r.outOfOrder) + " not)");
+      }
+      std::printf("    total: %.1f commands/s\n", all.size() / double(seconds));
+      const Percentiles total = percentiles(all);
+      if (w.stub) {
+        v.check(total.p99 <= kStubTargetMs, "stub round trip p99 " + std::to_string(total.p99) + " ms <= 1 ms");
+      } else if (w.latencyTarget && clients == 1) {
+        v.check(total.p99 <= kExchangeTargetMs, "reply p99 " + std::to_string(total.p99) + " ms <= 5.5 ms");
+      } else if (w.latencyTarget) {
+        const Percentiles ex = percentiles(exchange);
+        printLatency("exchange latency", ex);
+        v.check(ex.p99 <= kExchangeTargetMs, "exchange p99 " + std::to_string(ex.p99) + " ms <= 5.5 ms");
+      }
+      if (clients == 2 && replies > 0) {
+        for (int c = 0; c < 2; ++c) {
+          const double share = 100.0 * results[c].latencyMs.size() / double(replies);
+          v.check(share >= 45.0, std::string(c == 0 ? "29999" : "30003") + " share of replies " +
+                                     std::to_string(share) + " % >= 45 %");
+        }
+      }
+      reportFeedback(feedback, w.name == "W1" || w.name == "W2", v);
+    }
+  }
+  const double loadCpu = load.percent();
+  std::printf("== over all runs\n");
+  std::printf("    brevan CPU under load: %.1f %% of one core\n", loadCpu);
+  v.check(log.recvFailed() - recvFailedBefore == 0,
+          "no \"recv packet faild\" line (" + std::to_string(log.recvFailed() - recvFailedBefore) + ")");
+  std::printf("    \" waiting for a vaild value\" lines (one per 3 s of waiting): %d\n", log.validityWaitLines());
+  std::printf("    prober: %d probes, %d served beyond the limit\n", prober->probes(), prober->served());
+  v.check(prober->served() == 0, "no probe served beyond the per-port limit");
+  prober.reset();
+  for (FeedbackPort& fp : feedback) {
+    std::uint64_t framing = 0;
+    int dropped = 0;
+    for (auto& c : fp.clients) {
+      framing += c->framingErrors();
+      dropped += c->dropped() ? 1 : 0;
+    }
+    v.check(framing == 0 && dropped == 0, "port " + std::to_string(fp.port) + ": no framing error (" +
+                                              std::to_string(framing) + "), no dropped client (" +
+                                              std::to_string(dropped) + ")");
+  }
+
+  // Stall check: one 30004 client stops reading; once its buffers are full it
+  // is dropped after one send time-out, and the others see one gap at most.
+  std::printf("== stall check: one 30004 client stops reading\n");
+  FeedbackClient& stalled = *feedback[0].clients.front();
+  for (auto& c : feedback[0].clients) c->takeArrivals();
+  const std::uint64_t framingBefore = [&] {
+    std::uint64_t n = 0;
+    for (auto& c : feedback[0].clients) n += c->framingErrors();
+    return n;
+  }();
+  stalled.pause(true);
+  const Clock::time_point stallStart = Clock::now();
+  bool gone = false;
+  while (!gone && Clock::now() - stallStart < 120s) {
+    std::this_thread::sleep_for(200ms);
+    const int fd = connectLoopback(30004, 200);  // takes the freed slot, if one is free
+    if (fd >= 0) {
+      pollfd p{fd, POLLIN, 0};
+      gone = poll(&p, 1, 200) == 1;
+      close(fd);
+    }
+  }
+  stalled.pause(false);
+  std::printf("    the stalled client was %s after %.1f s\n", gone ? "dropped" : "NOT dropped",
+              std::chrono::duration<double>(Clock::now() - stallStart).count());
+  v.check(gone, "stalled client dropped");
+  double worstGap = 0;
+  std::uint64_t framingAfter = 0;
+  for (std::size_t i = 1; i < feedback[0].clients.size(); ++i) {
+    const auto a = feedback[0].clients[i]->takeArrivals();
+    for (std::size_t k = 1; k < a.size(); ++k) worstGap = std::max(worstGap, msBetween(a[k - 1], a[k]));
+  }
+  for (auto& c : feedback[0].clients) framingAfter += c->framingErrors();
+  std::printf("    worst gap of the nine others: %.1f ms (about one 500 ms time-out expected)\n", worstGap);
+  v.check(worstGap <= 700.0, "the others' worst gap <= one time-out (+200 ms)");
+  v.check(framingAfter == framingBefore, "no lost or partial packet for the others");
+
+  std::printf("== targets: %d met, %d missed\n", v.met, v.missed);
+  return v.missed == 0 ? 0 : 3;
 }
 
 }  // namespace
+}  // namespace zelor::bench
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress shows while it runs
   if (argc < 2) {
-    std::fprintf(stderr, "usage: command_load <brevan pid> [seconds]\n");
+    std::fprintf(stderr, "usage: command_load <brevan pid> [seconds per run] [workload...]\n");
     return 2;
   }
-  const int pid = std::atoi(argv[1]);
-  const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
-  const std::string command = "ServoP()";
-  const std::string expected = "-1,{},ServoP();";
-
-  int fd = -1;
-  for (int i = 0; i < 100 && fd < 0; ++i) {
-    fd = connectPort(29999);
-    if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (fd < 0) {
-    std::fprintf(stderr, "port 29999 never answered\n");
-    return 1;
-  }
-  std::vector<double> ms;
-  const auto end = Clock::now() + std::chrono::seconds(seconds);
-  char buf[256];
-  while (Clock::now() < end) {
-    const auto start = Clock::now();
-    if (send(fd, command.data(), command.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(command.size())) break;
-    std::size_t got = 0;
-    while (got < expected.size()) {
-      const ssize_t n = recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    if (got != expected.size()) {
-      std::fprintf(stderr, "reply cut short\n");
-      return 1;
-    }
-    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  close(fd);
-  if (ms.empty()) return 1;
-  std::sort(ms.begin(), ms.end());
-  const double p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-  std::printf("stub round trip on 29999: %zu commands, p50 %.3f ms, p99 %.3f ms (target p99 <= 1 ms)%s\n",
-              ms.size(), ms[ms.size() / 2], p99, p99 <= 1.0 ? "" : "  OVER TARGET");
-
-  std::this_thread::sleep_for(std::chrono::seconds(1));  // the port back to idle
-  const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-  const long before = cpuTicks(pid);
-  const auto idleStart = Clock::now();
-  std::this_thread::sleep_for(std::chrono::seconds(10));
-  const double wall = std::chrono::duration<double>(Clock::now() - idleStart).count();
-  const double percent = 100.0 * static_cast<double>(cpuTicks(pid) - before) / ticksPerSecond / wall;
-  std::printf("idle brevan CPU: %.2f %% of one core (target < 3 %%)%s\n", percent, percent < 3.0 ? "" : "  OVER TARGET");
-  return 0;
+  std::vector<std::string> names(argv + std::min(argc, 3), argv + argc);
+  return zelor::bench::run(std::atoi(argv[1]), argc > 2 ? std::atoi(argv[2]) : 60, names);
 }

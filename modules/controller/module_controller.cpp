@@ -1,8 +1,11 @@
 #include "controller/module_controller.h"
 
+#include <thread>
+
 #include "command_server/tcpip_call.h"
 #include "common/ipc/robot_map.h"
 #include "controller/cpu_temperature.h"
+#include "controller/feedback_senders.h"
 #include "log/ombrel.h"
 
 namespace zelor::brevan {
@@ -22,8 +25,8 @@ int ModuleController::LoadAll() {
   // Not built yet: the thread of the HTTP file server (StartHttpServer()).
   zelor::modules::tcpipCall::Instance();
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "begin to start caller.....  \n");
-  // Not built yet: realtimeSenderReInit() of the feedback senders.
-  // Not built yet: the watcher thread of their settings (monitorRealTimeConfigFileChange()).
+  realtimeSenderReInit();
+  std::thread(monitorRealTimeConfigFileChange).detach();
   // Not built yet: the app-protocol server, which keeps this thread while it serves.
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kControlType, kControlTypeManual);

@@ -1,0 +1,176 @@
+#include "realtime_data/tcp_dispenser.h"
+
+#include <arpa/inet.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "common/network/socket_io.h"
+
+namespace zelor::modules::realTimeData {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kWalkPause = std::chrono::milliseconds(50);
+
+}  // namespace
+
+tcpDispenser::tcpDispenser() {
+  for (int& fd : clients_) fd = -1;
+}
+
+tcpDispenser::~tcpDispenser() {
+  // The accept thread uses this object: wake it from accept and wait for it
+  // before anything goes.
+  stopping_ = true;
+  if (listenFd_ != -1) shutdown(listenFd_, SHUT_RDWR);
+  if (acceptThread_.joinable()) acceptThread_.join();
+  if (listenFd_ != -1 && listenFd_ != 0) close(listenFd_);
+  {
+    std::lock_guard lock(sendMutex_);
+    for (int& fd : clients_) {
+      if (fd >= 0) close(fd);
+      fd = -1;
+    }
+  }
+  std::printf("[%s] release port:%d!\n", "~tcpDispenser", port_);
+}
+
+int tcpDispenser::init(int port, int maximum, bool noDelay) {
+  if (maximum > kSlots) maximum = kSlots;
+  if (maximum < 0) maximum = 0;
+  {
+    std::lock_guard lock(sendMutex_);
+    maximum_ = static_cast<std::uint16_t>(maximum);
+    port_ = static_cast<std::uint16_t>(port);
+    for (int i = 0; i < maximum_; ++i) clients_[i] = -1;
+  }
+  listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listenFd_ == -1) return -1;
+  const int on = 1;
+  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (noDelay) setsockopt(listenFd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port_);
+  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    perror("bind  error");
+    return -2;
+  }
+  socklen_t length = sizeof addr;
+  if (port_ == 0 && getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
+    port_ = ntohs(addr.sin_port);
+  }
+  if (listen(listenFd_, maximum_) != 0) {
+    perror("listen error");
+    return -3;
+  }
+  std::printf("[%s] bind and listen port:%d success!\n", "init", port_);
+  acceptThread_ = std::thread(&tcpDispenser::ListenProcss, this);
+  return 0;
+}
+
+void tcpDispenser::ListenProcss(void* self) {
+  signal(SIGPIPE, SIG_IGN);
+  auto* d = static_cast<tcpDispenser*>(self);
+  while (d->listenFd_ != -1 && !d->stopping_) {
+    d->acceptWalk();
+    std::this_thread::sleep_for(kWalkPause);
+  }
+}
+
+void tcpDispenser::acceptWalk() {
+  for (int i = 0; i < maximum_ && !stopping_; ++i) {
+    {
+      std::lock_guard lock(sendMutex_);
+      if (clients_[i] != -1) continue;
+    }
+    std::puts("befor accept...");
+    sockaddr_in peer{};
+    socklen_t length = 16;
+    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    if (fd >= 0 && stopping_) {
+      close(fd);
+      return;
+    }
+    if (fd >= 0) common::network::setSocketTimeout(fd, SO_SNDTIMEO, kSendTimeoutMs);
+    {
+      std::lock_guard lock(sendMutex_);
+      clients_[i] = fd < 0 ? -1 : fd;
+      if (fd >= 0) addresses_[i] = peer;
+    }
+    std::puts("after accept...");
+    if (fd >= 0) {
+      char ip[INET_ADDRSTRLEN] = {};
+      inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
+      std::printf("[tcpDispenser::ListenProcss] local port:%d  accepted an new connection ip:%s,port:%d\n", port_, ip,
+                  ntohs(peer.sin_port));
+    }
+  }
+}
+
+int tcpDispenser::sendMsg(const char* data, unsigned short length) {
+  std::lock_guard lock(sendMutex_);
+  const int n = static_cast<int>(common::network::sendLength(data, length));
+  return _send(data, n);
+}
+
+bool tcpDispenser::sendWhole(int fd, const char* data, int length, int& lastResult) {
+  // Packets carry no framing: a client that got part of one would read every
+  // later packet misaligned, so a packet goes whole or the client goes.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+  int sent = 0;
+  bool shortened = false;
+  while (sent < length) {
+    const ssize_t n = send(fd, data + sent, static_cast<std::size_t>(length - sent), MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      lastResult = n < 0 ? -1 : sent;
+      if (n == 0) errno = EPIPE;
+      break;
+    }
+    sent += static_cast<int>(n);
+    lastResult = sent;
+    if (sent == length) break;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      errno = ETIMEDOUT;
+      break;
+    }
+    common::network::setSocketTimeout(fd, SO_SNDTIMEO, static_cast<std::uint32_t>(left));
+    shortened = true;
+  }
+  if (shortened) common::network::setSocketTimeout(fd, SO_SNDTIMEO, kSendTimeoutMs);
+  return sent == length;
+}
+
+int tcpDispenser::_send(const char* data, int length) {
+  int result = -1;
+  for (int i = 0; i < maximum_; ++i) {
+    const int fd = clients_[i];
+    if (fd < 0) continue;
+    if (sendWhole(fd, data, length, result)) continue;
+    std::printf("[tcpDispenser::_send] client %d socket:%d send return = %d!\n", i, fd, result);
+    perror("send :");
+    close(fd);
+    clients_[i] = -1;
+  }
+  return result;
+}
+
+int tcpDispenser::clientCount() {
+  std::lock_guard lock(sendMutex_);
+  int n = 0;
+  for (int i = 0; i < maximum_; ++i) n += clients_[i] >= 0 ? 1 : 0;
+  return n;
+}
+
+}  // namespace zelor::modules::realTimeData

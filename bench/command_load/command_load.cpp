@@ -17,6 +17,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -356,6 +357,18 @@ int run(int pid, int seconds, const std::vector<std::string>& names) {
         printLatency("exchange latency", ex);
         v.check(ex.p99 <= kExchangeTargetMs, "exchange p99 " + std::to_string(ex.p99) + " ms <= 5.5 ms");
       }
+      if (const std::optional<RateTargets> t = rateTargets(w, clients)) {
+        const double rate = all.size() / double(seconds);
+        v.check(rate >= t->perSecond, "throughput " + std::to_string(rate) + " /s >= " + std::to_string(t->perSecond));
+        for (int c = 0; c < clients; ++c) {
+          const double each = results[c].latencyMs.size() / double(seconds);
+          v.check(each >= t->eachPerSecond, std::string(c == 0 ? "29999" : "30003") + " throughput " +
+                                                std::to_string(each) + " /s >= " + std::to_string(t->eachPerSecond));
+        }
+        v.check(total.p50 <= t->p50Ms, "reply p50 " + std::to_string(total.p50) + " ms <= " + std::to_string(t->p50Ms));
+        v.check(total.p99 <= t->p99Ms, "reply p99 " + std::to_string(total.p99) + " ms <= " + std::to_string(t->p99Ms));
+        v.check(total.max <= t->maxMs, "reply max " + std::to_string(total.max) + " ms <= " + std::to_string(t->maxMs));
+      }
       if (clients == 2 && replies > 0) {
         for (int c = 0; c < 2; ++c) {
           const double share = 100.0 * results[c].latencyMs.size() / double(replies);
@@ -363,7 +376,7 @@ int run(int pid, int seconds, const std::vector<std::string>& names) {
                                      std::to_string(share) + " % >= 45 %");
         }
       }
-      reportFeedback(feedback, w.name == "W1" || w.name == "W2", v);
+      reportFeedback(feedback, w.name == "W1" || w.name == "W2" || w.name == "W6", v);
     }
   }
   const double loadCpu = load.percent();

@@ -122,17 +122,23 @@ void enable(const Args& args, std::string& reply) {
   sendOnly(api.alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error ,pack is nullptr");
   const bool started =
       sendOnly(api.alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error ,pack is nullptr");
+  // Copied out, so that the other port's frame reads do not wait for the
+  // exchanges.
+  unsigned char speedFactor = 0;
+  tagPTPJointParams joint{};
+  tagPTPCoordinateParams coordinate{};
   {
     std::lock_guard lock(api.m_projectMutex);
     JsonProjectReader& project = api.m_projectReader;
-    const auto speedFactor = static_cast<unsigned char>(std::clamp(project.paramsSpeedFactor(), 0, 255));
-    sendOnly(api.alloc_SetSpeedFactorParams(speedFactor, false),
-             "alloc_SetSpeedFactorParams(paramsSpeedFactor(), 0) error ,pack is nullptr");
-    sendOnly(api.alloc_SetPTPJointParams(project.paramsPTPJoint(), 0),
-             "alloc_SetPTPJointParams(paramsPTPJoint(), 0) error ,pack is nullptr");
-    sendOnly(api.alloc_SetPTPCoordinateParams(project.paramsPTPCoordinate(), 0),
-             "alloc_SetPTPCoordinateParams(paramsPTPCoordinate(), 0) error ,pack is nullptr");
+    speedFactor = static_cast<unsigned char>(std::clamp(project.paramsSpeedFactor(), 0, 255));
+    joint = *project.paramsPTPJoint();
+    coordinate = *project.paramsPTPCoordinate();
   }
+  sendOnly(api.alloc_SetSpeedFactorParams(speedFactor, false),
+           "alloc_SetSpeedFactorParams(paramsSpeedFactor(), 0) error ,pack is nullptr");
+  sendOnly(api.alloc_SetPTPJointParams(&joint, 0), "alloc_SetPTPJointParams(paramsPTPJoint(), 0) error ,pack is nullptr");
+  sendOnly(api.alloc_SetPTPCoordinateParams(&coordinate, 0),
+           "alloc_SetPTPCoordinateParams(paramsPTPCoordinate(), 0) error ,pack is nullptr");
   map.storeWord(robot_map::kControlType, 1);
   sendOnly(api.alloc_SetControlType(controlType_auto), "alloc_SetControlType(controlType_auto) error ,pack is nullptr");
   std::string continueReply = kDoneReply;

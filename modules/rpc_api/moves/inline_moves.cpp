@@ -27,28 +27,28 @@ constexpr InlineMove kJointMovJ{"[JointMovJ]:{},{},{},{}  method:{}", PTPMOVJANG
 constexpr InlineMove kRelMovJ{"[RelMovJ]:{},{},{},{}  method:{}", PTPMOVJANGLEINCMode, 4, false, false};
 constexpr InlineMove kRelMovL{"[RelMovL]:{},{},{},{}  method:{}", PTPMOVLXYZINCMode, 3, false, false};
 
-void runInlineMove(const InlineMove& spec, const Args& args, std::string& reply) {
+void runInlineMove(const InlineMove& kind, const Args& args, std::string& reply) {
   logArgs(args);
-  if (args.size() < spec.coordinates) {
+  if (args.size() < kind.coordinates) {
     reply = errorReply(kCountErrorId);
     RPC_LOG_ERROR("The number of params is wrong: {}", reply);
     return;
   }
-  if (!coordinatesAreNumbers(args, spec.coordinates, reply)) return;
+  if (!coordinatesAreNumbers(args, kind.coordinates, reply)) return;
 
   OptParams options{};
   tagPTPCmd move{};
-  move.ptpMode = spec.mode;
+  move.ptpMode = kind.mode;
   const std::array<CoordRange, 4> ranges =
-      spec.jointLimits ? projectJointLimits() : std::array<CoordRange, 4>{kAnyPosition, kAnyPosition, kAnyPosition,
+      kind.jointLimits ? projectJointLimits() : std::array<CoordRange, 4>{kAnyPosition, kAnyPosition, kAnyPosition,
                                                                           kAnyPosition};
-  if (!readCoordinates(args, spec.coordinates, ranges.data(), move, reply)) return;
+  if (!readCoordinates(args, kind.coordinates, ranges.data(), move, reply)) return;
   const std::array<float, 4> position = positionOf(move);
-  RPC_LOG_INFO(spec.log, position[0], position[1], position[2], position[3], modeName(spec.mode));
+  RPC_LOG_INFO(kind.log, position[0], position[1], position[2], position[3], modeName(kind.mode));
 
   tagCoordParamsFull tempUser{};
   tagCoordParamsFull tempTool{};
-  if (spec.frames) {
+  if (kind.frames) {
     // Nothing is sent yet: the move is refused as it stands.
     if (!rpcExecuteApi::GetOverAllUser(tempUser)) {
       RPC_LOG_ERROR("Get Global User Error");
@@ -62,7 +62,7 @@ void runInlineMove(const InlineMove& spec, const Args& args, std::string& reply)
     }
   }
   const auto restoreFrames = [&] {
-    if (!spec.frames) return;
+    if (!kind.frames) return;
     rpcExecuteApi::RecoverAllUser(tempUser);
     rpcExecuteApi::RecoverAllTool(tempTool);
   };

@@ -35,22 +35,22 @@ bool userIndexOf(const std::string& text, int& index) {
   return index < kFrameCount;
 }
 
-void runKeyedMove(const KeyedMove& spec, const Args& args, std::string& reply) {
+void runKeyedMove(const KeyedMove& kind, const Args& args, std::string& reply) {
   logArgs(args);
   if (args.size() < kOffsets) {
     reply = errorReply(kCountErrorId);
     RPC_LOG_ERROR("index {} larger than max {} ", args.size(), args.size());
     return;
   }
-  if (spec.userFrame && !coordinatesAreNumbers(args, kOffsets, reply)) return;
+  if (kind.userFrame && !coordinatesAreNumbers(args, kOffsets, reply)) return;
   const CoordRange ranges[kOffsets] = {kAnyPosition, kAnyPosition, kAnyPosition, kAnyPosition};
   tagPTPCmd move{};
-  move.ptpMode = spec.mode;
+  move.ptpMode = kind.mode;
   // The User commands send nothing before their offsets are checked whole.
-  if (spec.userFrame && !readCoordinates(args, kOffsets, ranges, move, reply)) return;
+  if (kind.userFrame && !readCoordinates(args, kOffsets, ranges, move, reply)) return;
 
   int user = -1;
-  if (spec.userFrame) {
+  if (kind.userFrame) {
     if (args.size() <= kUserPosition) {
       reply = errorReply(kCountErrorId);
       RPC_LOG_ERROR("index {} larger than max {} ", kUserPosition, args.size());
@@ -65,7 +65,7 @@ void runKeyedMove(const KeyedMove& spec, const Args& args, std::string& reply) {
 
   OptionMap options;
   std::string mapReply = kDoneReply;
-  rpcExecuteApi::Vector2Map(args, options, spec.optionsFrom, mapReply);
+  rpcExecuteApi::Vector2Map(args, options, kind.optionsFrom, mapReply);
   // An option without "=" or with a value that is not an integer stops the
   // move before anything is sent.
   if (mapReply != kDoneReply) {
@@ -76,7 +76,7 @@ void runKeyedMove(const KeyedMove& spec, const Args& args, std::string& reply) {
   const bool applied = !options.empty();
   if (applied) {
     std::set<std::string> allowed;
-    for (const char* key : spec.allowed) {
+    for (const char* key : kind.allowed) {
       if (key != nullptr) allowed.insert(key);
     }
     std::string setReply;
@@ -91,7 +91,7 @@ void runKeyedMove(const KeyedMove& spec, const Args& args, std::string& reply) {
     if (applied) params.back();
     cp.restore();
   };
-  if (!spec.userFrame &&
+  if (!kind.userFrame &&
       (!coordinatesAreNumbers(args, kOffsets, reply) || !readCoordinates(args, kOffsets, ranges, move, reply))) {
     putBack();
     return;
@@ -100,7 +100,7 @@ void runKeyedMove(const KeyedMove& spec, const Args& args, std::string& reply) {
     putBack();
     return;
   }
-  if (spec.userFrame) {
+  if (kind.userFrame) {
     std::string frameReply;
     if (rpcExecuteApi::LoadSetUserTool(frameReply, user, -1, kUserPosition) != 0) {
       reply = frameReply;
@@ -110,7 +110,7 @@ void runKeyedMove(const KeyedMove& spec, const Args& args, std::string& reply) {
   }
   const bool queued = queueMove(move);
   const std::array<float, 4> position = positionOf(move);
-  RPC_LOG_INFO("{},{},{},{} method:{}", position[0], position[1], position[2], position[3], modeName(spec.mode));
+  RPC_LOG_INFO("{},{},{},{} method:{}", position[0], position[1], position[2], position[3], modeName(kind.mode));
   if (applied) params.back();
   cp.restore();
   reply = queued ? kDoneReply : kFailedReply;

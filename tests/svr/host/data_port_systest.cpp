@@ -30,6 +30,7 @@
 #include "plc_host/host_records.h"
 #include "process.h"
 #include "support/modbus_master.h"
+#include "support/host_observers.h"
 #include "support/plc_host_run.h"
 
 namespace {
@@ -73,7 +74,6 @@ class DataPort : public ::testing::Test {
  protected:
   void TearDown() override {
     if (host_) host_->stop(SIGKILL, 5s);
-    if (records_ != nullptr) shmdt(records_);
     unlink(kHostFifoLog);
     unlink(kHostErr);
     zelor::sim::drainLogChannel(kChannel15);
@@ -93,24 +93,14 @@ class DataPort : public ::testing::Test {
   }
 
   zelor::sim::PlcHostRecords& records() {
-    if (records_ == nullptr) {
-      const int id = shmget(kKeyValue, sizeof(zelor::sim::PlcHostRecords), 0);
-      void* p = id >= 0 ? shmat(id, nullptr, 0) : reinterpret_cast<void*>(-1);
-      if (p != reinterpret_cast<void*>(-1)) records_ = static_cast<zelor::sim::PlcHostRecords*>(p);
-    }
-    return *records_;
+    return records_.get();
   }
 
-  int countLines(const std::string& text) {
-    for (std::string& l : zelor::sim::drainLogChannel(kChannel15)) lines_.push_back(std::move(l));
-    int n = 0;
-    for (const std::string& l : lines_) n += l.find(text) != std::string::npos ? 1 : 0;
-    return n;
-  }
+  int countLines(const std::string& text) { return lines_.count(text); }
 
   std::unique_ptr<zelor::test::ChildProcess> host_;
-  zelor::sim::PlcHostRecords* records_ = nullptr;
-  std::vector<std::string> lines_;
+  zelor::test::HostRecordsView records_{kKeyValue};
+  zelor::test::ChannelLines lines_{kChannel15};
 };
 
 TEST_F(DataPort, RoutingAnswersThroughCurl) {

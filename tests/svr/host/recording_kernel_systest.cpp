@@ -31,6 +31,7 @@
 #include "process.h"
 #include "recording_kernel/recording_kernel.h"
 #include "support/http_client.h"
+#include "support/host_observers.h"
 #include "support/plc_host_run.h"
 #include "support/queue_client.h"
 
@@ -117,7 +118,6 @@ class RecordingKernel : public ::testing::Test {
   }
   void TearDown() override {
     if (host_) host_->stop(SIGKILL, 5s);
-    if (records_ != nullptr) shmdt(records_);
     rec::removeFiles();
     unlink(kLog);
     unlink(kErr);
@@ -141,21 +141,11 @@ class RecordingKernel : public ::testing::Test {
   }
 
   zelor::sim::PlcHostRecords& records() {
-    if (records_ == nullptr) {
-      const int id = shmget(kKeyValue, sizeof(zelor::sim::PlcHostRecords), 0);
-      void* p = id >= 0 ? shmat(id, nullptr, 0) : reinterpret_cast<void*>(-1);
-      if (p != reinterpret_cast<void*>(-1)) records_ = static_cast<zelor::sim::PlcHostRecords*>(p);
-    }
-    return *records_;
+    return records_.get();
   }
 
   // Channel 15's lines so far, drained into the test's copy.
-  int countLines(const std::string& text) {
-    for (std::string& l : zelor::sim::drainLogChannel(kChannel15)) lines_.push_back(std::move(l));
-    int n = 0;
-    for (const std::string& l : lines_) n += l.find(text) != std::string::npos ? 1 : 0;
-    return n;
-  }
+  int countLines(const std::string& text) { return lines_.count(text); }
   bool waitForLine(const std::string& text, std::chrono::milliseconds timeout) {
     return waitUntil([&] { return countLines(text) > 0; }, timeout);
   }
@@ -182,8 +172,8 @@ class RecordingKernel : public ::testing::Test {
   }
 
   std::unique_ptr<zelor::test::ChildProcess> host_;
-  zelor::sim::PlcHostRecords* records_ = nullptr;
-  std::vector<std::string> lines_;
+  zelor::test::HostRecordsView records_{kKeyValue};
+  zelor::test::ChannelLines lines_{kChannel15};
 };
 
 TEST_F(RecordingKernel, TheKernelGetsItsBlockBeforeItsFirstCycle) {

@@ -26,6 +26,7 @@
 #include "install_paths.h"
 #include "process.h"
 #include "support/http_client.h"
+#include "support/script_alarm.h"
 
 namespace zelor::test {
 namespace {
@@ -219,12 +220,8 @@ TEST_F(WholeStack, EnableAndMoveEndToEnd) {
   // data server reads the alarm slot once a pendant or tool has switched its
   // hardware flag off, as here.
   ASSERT_EQ(httpRequest(kDataPort, "POST", "/interface/hardware", "{\"enable\": false}").status, 200);
-  semlib_shm* shm = nullptr;
-  init_semlib(&shm);
+  semlib_shm* shm = zelor::test::raiseScriptAlarm(4242);
   ASSERT_NE(shm, nullptr);
-  const std::int32_t code = 4242;
-  std::memcpy(shm->alarmCode, &code, sizeof code);
-  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
   const bool inError = waitFor([&] { return word(robot_map::kIsErr) == 1; }, 5s);
   const int flagLeft = std::atomic_ref<std::uint8_t>(shm->alarmFlag).load();
   shmdt(shm);

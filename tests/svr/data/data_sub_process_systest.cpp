@@ -27,6 +27,7 @@
 #include "subProcess/data/servo_payload_request.h"
 #include "support/core_rig.h"
 #include "support/http_client.h"
+#include "support/script_alarm.h"
 
 using namespace std::chrono_literals;
 using zelor::test::CoreRig;
@@ -217,12 +218,8 @@ TEST_F(DataSubProcessTest, TheMonitorSignsTheRecordAndFollowsModesAfterHardwareI
   EXPECT_EQ(data_->switchState(), DataSubProcess::kSwitchDisabled);
 
   // A script alarm waiting in the semlib slot is raised once.
-  semlib_shm* shm = nullptr;
-  init_semlib(&shm);
+  semlib_shm* shm = zelor::test::raiseScriptAlarm(4242);
   ASSERT_NE(shm, nullptr);
-  const std::int32_t code = 4242;
-  std::memcpy(shm->alarmCode, &code, sizeof code);
-  shm->alarmFlag = 1;
   monitor();
   EXPECT_EQ(shm->alarmFlag, 0);
   EXPECT_EQ(data_->getAlarmSet().count(4242), 1u);
@@ -316,12 +313,8 @@ TEST_F(DataSubProcessTest, TheSnapshotWritesTheRecordOnceTheMonitorHoldsTheHostR
   std::memset(map.record(), 0, sizeof(RealTimeData_t));
   // A script alarm in the semlib slot reaches the record through the monitor,
   // the 200 ms tick and the snapshot.
-  semlib_shm* shm = nullptr;
-  init_semlib(&shm);
+  semlib_shm* shm = zelor::test::raiseScriptAlarm(4242);
   ASSERT_NE(shm, nullptr);
-  const std::int32_t code = 4242;
-  std::memcpy(shm->alarmCode, &code, sizeof code);
-  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
   std::atomic<bool> cycling{true};
   std::thread host([&] {
     while (cycling) {

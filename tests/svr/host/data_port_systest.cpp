@@ -29,9 +29,10 @@
 #include "log_reader/log_queue_reader.h"
 #include "plc_host/host_records.h"
 #include "process.h"
-#include "support/modbus_master.h"
 #include "support/host_observers.h"
+#include "support/modbus_master.h"
 #include "support/plc_host_run.h"
+#include "support/script_alarm.h"
 
 namespace {
 
@@ -260,12 +261,8 @@ TEST_F(DataPort, TheMonitorSignsTheHostRecordFollowsItsModesAndForwardsScriptAla
   std::atomic_ref<std::uint32_t>(g.m_EnableState).store(1);
   EXPECT_TRUE(logged("monitor: three position switch change to enable"));
 
-  semlib_shm* shm = nullptr;
-  init_semlib(&shm);
+  semlib_shm* shm = zelor::test::raiseScriptAlarm(4242);
   ASSERT_NE(shm, nullptr);
-  const std::int32_t code = 4242;
-  std::memcpy(shm->alarmCode, &code, sizeof code);
-  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
   EXPECT_TRUE(logged("GET ALARMS: alarm ID: 4242"));
   EXPECT_EQ(std::atomic_ref<std::uint8_t>(shm->alarmFlag).load(), 0);
   shmdt(shm);

@@ -30,10 +30,11 @@
 #include "plc_host/host_records.h"
 #include "process.h"
 #include "recording_kernel/recording_kernel.h"
-#include "support/http_client.h"
 #include "support/host_observers.h"
+#include "support/http_client.h"
 #include "support/plc_host_run.h"
 #include "support/queue_client.h"
+#include "support/script_alarm.h"
 
 namespace {
 
@@ -272,12 +273,8 @@ TEST_F(RecordingKernel, KernelAlarmBytesAreReportedOnChangeAndNotWhileAnOwnAlarm
 
   // An own alarm through the script slot; from then on the kernel's bytes are
   // neither compared nor reported.
-  semlib_shm* shm = nullptr;
-  init_semlib(&shm);
+  semlib_shm* shm = zelor::test::raiseScriptAlarm(4242);
   ASSERT_NE(shm, nullptr);
-  const std::int32_t code = 4242;
-  std::memcpy(shm->alarmCode, &code, sizeof code);
-  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
   ASSERT_TRUE(waitForLine("GET ALARMS: alarm ID: 4242", 2s));
   EXPECT_EQ(std::atomic_ref<std::uint8_t>(shm->alarmFlag).load(), 0);
   shmdt(shm);

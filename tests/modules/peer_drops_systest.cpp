@@ -55,20 +55,7 @@ const char* nameOf(Drop drop) {
 // the server is stuck writing (the client's small receive buffer is full and
 // no more arrives), then drops the connection. True when replies had begun.
 // A connection with a small receive buffer; -1 when refused.
-int connectSmall(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int small = 4096;
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
+int connectSmall(int port) { return connectLoopback(port, 4096); }
 
 // A text port holds one client: a connection made while the previous client
 // still holds the slot is closed at once, so one that stays open 300 ms is

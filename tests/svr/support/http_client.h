@@ -25,8 +25,11 @@ struct HttpReply {
   std::string body;
 };
 
-inline int connectLoopback(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+// A connection to the port on loopback, -1 when refused. A positive
+// receive buffer is set before connecting, so that it bounds the window.
+inline int connectLoopback(int port, int receiveBuffer = 0) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(port));

@@ -66,7 +66,8 @@ bool applyGivenLoad(const Args& args, std::string& reply) {
   return true;
 }
 
-// The enable status of id 41: its first byte, 1 without a reply.
+// The enable status of id 41: its first byte, 1 without a reply or when the
+// reply carries no byte.
 int readEnableStatus() {
   rpcExecuteApi& api = rpcExecuteApi::Instance();
   Packet* packet = api.alloc_GetHHTTrigOutputEnabled();
@@ -74,7 +75,7 @@ int readEnableStatus() {
   if (packet == nullptr) {
     RPC_LOG_INFO("receive a nullptr");
   } else {
-    status = packet->params[0];
+    if (packet->length >= 3) status = packet->params[0];
     api.freePluginPacket(packet);
   }
   RPC_LOG_INFO(" ... wait enable status: {}", status);

@@ -59,7 +59,9 @@ TEST(RunCommand, InstallsAndStartsBrevanBesideTheDataServer) {
         },
         30s))
         << "last reply: " << reply << "\n" << readFile("/tmp/zelor_quillon.log");
-    EXPECT_NE(readFile("/tmp/zelor_quillon.log").find("Quillon started"), std::string::npos);
+    // The data server's console is a FIFO, so its lines arrive in blocks.
+    EXPECT_TRUE(waitFor([] { return readFile("/tmp/zelor_quillon.log").find("Quillon started") != std::string::npos; },
+                        10s));
 
     // brevan's console lines reach the terminal, marked as its own.
     const std::string acceptLine =

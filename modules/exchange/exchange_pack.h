@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
+#include "exchange/fair_mutex.h"
 
 #include "common/ipc/msq_interface.h"
 
@@ -45,7 +45,7 @@ class ExchangePack {
   int drainReplies();
   int takeBackRequests();
 
-  std::mutex mutex_;
+  FairMutex mutex_;
   int slowCnt_ = 0;
 };
 

@@ -10,3 +10,5 @@ for b in "$top"/build/release/bench/*_bench; do
 done
 echo "== command load"
 "$top/bench/command_load.sh" "$top/build/release"
+echo "== command load, real data server and kernel"
+"$top/bench/command_load.sh" --real "$top/build/release"

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 
 namespace zelor::bench {
 
@@ -54,8 +56,36 @@ std::vector<Clock::time_point> FeedbackClient::takeArrivals() {
   return taken;
 }
 
+// The arrival is the kernel's receive time stamp of the data, not the moment
+// this thread woke up to read it: the wake-up delay of a load client with many
+// threads says nothing of the stream.
+ssize_t FeedbackClient::receive(std::vector<unsigned char>& buf, Clock::time_point& arrival) {
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+  iovec data{buf.data(), buf.size()};
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = recvmsg(fd_, &message, 0);
+  arrival = Clock::now();
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec stamp;
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+    timespec realNow;
+    clock_gettime(CLOCK_REALTIME, &realNow);
+    const auto age = std::chrono::seconds(realNow.tv_sec - stamp.tv_sec) +
+                     std::chrono::nanoseconds(realNow.tv_nsec - stamp.tv_nsec);
+    if (age > Clock::duration::zero()) arrival -= std::chrono::duration_cast<Clock::duration>(age);
+  }
+  return n;
+}
+
 void FeedbackClient::run() {
   if (fd_ < 0) return;
+  const int on = 1;
+  setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   const unsigned char low = static_cast<unsigned char>(length_ & 0xFF);
   const unsigned char high = static_cast<unsigned char>(length_ >> 8);
   std::vector<unsigned char> buf(64 * 1024);
@@ -69,8 +99,8 @@ void FeedbackClient::run() {
     }
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 50) != 1) continue;
-    const ssize_t n = recv(fd_, buf.data(), buf.size(), 0);
-    const Clock::time_point now = Clock::now();
+    Clock::time_point now;
+    const ssize_t n = receive(buf, now);
     if (n <= 0) {
       dropped_ = true;
       return;

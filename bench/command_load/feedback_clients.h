@@ -3,6 +3,8 @@
 // Feedback-port clients of the load run: each reads its stream, checks the
 // framing of every packet and keeps the arrival times.
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -29,7 +31,7 @@ class FeedbackClient {
 
   bool connected() const { return fd_ >= 0; }
   int port() const { return port_; }
-  // Arrival times since the last call.
+  // Arrival times (the kernel's receive time stamps) since the last call.
   std::vector<Clock::time_point> takeArrivals();
   std::uint64_t packets() const { return packets_.load(); }
   std::uint64_t framingErrors() const { return framingErrors_.load(); }
@@ -39,6 +41,7 @@ class FeedbackClient {
 
  private:
   void run();
+  ssize_t receive(std::vector<unsigned char>& buf, Clock::time_point& arrival);
 
   int port_;
   std::size_t length_;

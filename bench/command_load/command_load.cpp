@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/ipc/real_time_data.h"
 #include "feedback_clients.h"
 #include "load_stats.h"
 #include "log_reader/log_queue_reader.h"
@@ -42,8 +44,8 @@ constexpr double kGapLimitMs = 25.0;
 constexpr double kIdleCpuTargetPercent = 3.0;
 constexpr int kFeedbackClientsPerPort = 10;
 constexpr double kRealSlack = 1.2;
-constexpr std::size_t kPoseOffset = 624;    // x, y, z, r of the tool in the record
-constexpr std::size_t kJointsOffset = 432;  // J1-J4 in the record
+constexpr std::size_t kPoseOffset = offsetof(RealTimeData_t, ActualPose);
+constexpr std::size_t kJointsOffset = offsetof(RealTimeData_t, QActual);
 
 double msBetween(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
@@ -334,7 +336,7 @@ std::vector<unsigned char> onePacket30004(std::chrono::milliseconds timeout) {
       std::this_thread::sleep_for(100ms);
       continue;
     }
-    std::vector<unsigned char> packet(1440);
+    std::vector<unsigned char> packet(sizeof(RealTimeData_t));
     std::size_t got = 0;
     while (got < packet.size() && Clock::now() < end) {
       pollfd p{fd, POLLIN, 0};
@@ -370,7 +372,7 @@ std::string commandOnce(int port, const std::string& line, std::chrono::millisec
   return reply.find(';') == std::string::npos ? "" : reply;
 }
 
-// True once the joints (record offset 432) read the same in packets 300 ms
+// True once the joints read the same in packets 300 ms
 // apart.
 bool waitForStillArm(std::chrono::milliseconds timeout) {
   const Clock::time_point end = Clock::now() + timeout;

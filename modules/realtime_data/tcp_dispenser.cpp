@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/network/listen_address.h"
 #include "common/network/socket_io.h"
 
 namespace zelor::modules::realTimeData {
@@ -60,7 +61,7 @@ int tcpDispenser::init(int port, int maximum, bool noDelay) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port_);
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_addr.s_addr = zelor::common::network::listenAddressIPv4();
   if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     perror("bind  error");
     return -2;

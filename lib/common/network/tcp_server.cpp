@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "common/network/listen_address.h"
 #include "common/network/socket_io.h"
 
 namespace zelor::common::network {
@@ -36,7 +37,7 @@ int TCPServer::TCPServerStart(uint16_t port, std::string) {
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_addr.s_addr = listenAddressIPv4();
   addr.sin_port = htons(port);
   if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
     shutdown(fd, SHUT_RDWR);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "common/network/listen_address.h"
 #include "common/network/socket_io.h"
 
 namespace zelor::common::network {
@@ -41,7 +42,7 @@ int TCPServer_TCPIP::TCPServerStart(uint16_t port, std::string) {
   port_ = port;
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_addr.s_addr = listenAddressIPv4();
   addr.sin_port = htons(port);
   if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
     shutdown(fd, SHUT_RDWR);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "common/network/listen_address.h"
 #include "common/network/socket_io.h"
 
 namespace zelor::common::network {
@@ -33,7 +34,7 @@ int udpService::udpStart(uint16_t port, std::string ip) {
   std::printf("udpService::udpStart got ip 127.0.0.1 in udp server mode , bind socket port %d\n", port);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_addr.s_addr = listenAddressIPv4();
   addr.sin_port = htons(port);
   if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
     std::perror("udpService::udpStart bind faild");

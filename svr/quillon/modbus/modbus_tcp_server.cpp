@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "common/ipc/robot_map.h"
+#include "common/network/listen_address.h"
 #include "modbus/modbus_srv.h"
 
 namespace {
@@ -35,7 +36,7 @@ modbus_mapping_t* mapWindows() {
 }  // namespace
 
 void ModbusSrv::tcpServerProcess() {
-  tcpCtx_ = modbus_new_tcp("0.0.0.0", kTcpPort);
+  tcpCtx_ = modbus_new_tcp(zelor::common::network::listenAddress().c_str(), kTcpPort);
   modbus_mapping_t* mapping = tcpCtx_ != nullptr ? mapWindows() : nullptr;
   if (mapping == nullptr) {
     std::fprintf(stderr, "Failed to allocate the mapping: %s\n", modbus_strerror(errno));

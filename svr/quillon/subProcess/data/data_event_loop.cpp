@@ -13,6 +13,7 @@
 #include <event2/event.h>
 #include <event2/http.h>
 
+#include "common/network/listen_address.h"
 #include "common/thread/cpu_pinning.h"
 #include "install_paths.h"
 #include "json/parameter_globals.h"
@@ -46,7 +47,7 @@ int DataSubProcess::openListener() {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(param_.port));
-  inet_pton(AF_INET, "0.0.0.0", &addr.sin_addr);
+  addr.sin_addr.s_addr = zelor::common::network::listenAddressIPv4();
   if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 || listen(fd, kBacklog) < 0) {
     close(fd);
     return -1;

@@ -24,8 +24,6 @@ else
 fi
 $SUDO mkdir -p "$ZELOR_BIN/bin" "$ZELOR_LUA_DIR" "$ZELOR_MODE_DIR" "$ZELOR_PROJECT_DIR"/{properties,settings,project,process}
 [ -e "$ZELOR_SEM_KEY_FILE" ] || $SUDO touch "$ZELOR_SEM_KEY_FILE"
-# The pid file belongs to the DHCP stub of an earlier run.
-$SUDO rm -f /var/run/lan_udhcpc.pid
 $SUDO ln -sfn "$(command -v lua5.3)" "$ZELOR_LUA_INTERP"
 $SUDO install -m 0755 "$build/tools/ombrel" "$build/tools/tramlet" "$build/modules/brevan" "$ZELOR_BIN/"
 $SUDO install -m 0644 "$build/svr/libquillon.so" "$build/algs/libvantrel.so" "$build/utils/libutils.so" \

@@ -7,19 +7,42 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=/dev/null
 source "$top/config/paths.env"
 
+# Private /run and /var/run (this runs in its own mount namespace): pid files
+# of the host-tool stubs stay out of the machine's own.
+mount -t tmpfs -o mode=0755 tmpfs /run
+[ -L /var/run ] || mount -t tmpfs -o mode=0755 tmpfs /var/run
+
+# Every server listens on loopback only.
+export ZELOR_LISTEN_ADDRESS=127.0.0.1
+
 pids=()
+names=()
+started() { pids+=("$1"); names+=("$2"); }
+
+# TERM to each, then up to 5 s for the host to release the robot and print its
+# figures and for brevan to stop; whatever is left then is killed, by name.
 stop() {
   trap - INT TERM EXIT
   for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done
-  sleep 0.5
-  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
+  for _ in $(seq 50); do
+    alive=0
+    for p in "${pids[@]}"; do kill -0 "$p" 2>/dev/null && alive=1; done
+    [ "$alive" -eq 0 ] && break
+    sleep 0.1
+  done
+  for i in "${!pids[@]}"; do
+    if kill -0 "${pids[$i]}" 2>/dev/null; then
+      echo "killed ${names[$i]} (pid ${pids[$i]}): still running 5 s after TERM"
+      kill -KILL "${pids[$i]}" 2>/dev/null
+    fi
+  done
   wait 2>/dev/null
   echo "controller stopped"
 }
 trap stop INT TERM EXIT
 
 "$build/sim/zelor-logview" &
-pids+=($!)
+started $! zelor-logview
 sleep 0.2
 
 # The stand-in PLC-runtime host runs the installed data server (libquillon)
@@ -29,16 +52,16 @@ sleep 0.2
 quillon_log=/tmp/zelor_quillon.log
 "$build/sim/zelor-plc-host" --key 0x5A00 --data-server --quillon "$ZELOR_BIN/libquillon.so" \
   --fifo-log "$quillon_log" --start-joints 0,90,-50,0 &
-pids+=($!)
+started $! zelor-plc-host
 
 # brevan's console is its FIFO; its lines are copied to the terminal beside
 # the log channels. brevan reuses the FIFO made here.
 [ -p "$ZELOR_FIFO_BREVAN" ] || mkfifo -m 0777 "$ZELOR_FIFO_BREVAN"
 sed -u 's/^/[brevan] /' <>"$ZELOR_FIFO_BREVAN" &
-pids+=($!)
+started $! "brevan console"
 # temp.txt of the CPU-temperature publisher lies in the working directory.
 (cd "$ZELOR_BIN" && exec "$ZELOR_BIN/brevan") &
-pids+=($!)
+started $! brevan
 
 echo "controller running (pids ${pids[*]}); Ctrl-C stops it"
 wait -n

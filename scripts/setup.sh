@@ -9,7 +9,7 @@ packages=(
   libsimpleini-dev libevent-dev libmodbus-dev qt6-base-dev
   liblua5.3-dev lua5.3
   libgtest-dev libgmock-dev libbenchmark-dev liborocos-kdl-dev
-  iproute2 util-linux binutils curl procps socat
+  iproute2 util-linux binutils curl procps socat python3
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #include "quillon.h"
 
 #include <fcntl.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +22,16 @@
 namespace {
 
 constexpr int kStaleObjectsKeyId = 11;
+
+// A previous run's shared memory and semaphore set under the key are removed;
+// absent ones (the usual case) are no error and print nothing.
+void removeStaleObjects(key_t key) {
+  const int shm = shmget(key, 0, 0);
+  if (shm >= 0) shmctl(shm, IPC_RMID, nullptr);
+  const int sem = semget(key, 0, 0);
+  if (sem >= 0) semctl(sem, 0, IPC_RMID);
+}
+
 const char* kVersionFile = "/etc/version.conf";
 
 void redirectStdoutToFifo() {
@@ -66,12 +78,7 @@ Quillon::Quillon() {
   }
   std::fclose(keyFile);
 
-  const int key = getftok(kStaleObjectsKeyId);
-  char command[64];
-  std::snprintf(command, sizeof command, "ipcrm -M %d;ipcrm -S %d", key, key);
-  if (std::system(command) != 0) {
-    // Stale objects are usually absent; nothing to do.
-  }
+  removeStaleObjects(getftok(kStaleObjectsKeyId));
 
   redirectStdoutToFifo();
   readSetting();

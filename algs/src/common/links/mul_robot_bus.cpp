@@ -114,13 +114,18 @@ int MulRobotBus::Connect(const std::string& ip, int port) {
       if (ctx_ != nullptr) {
         if (modbus_connect(ctx_) == 0) {
           online_.store(true);
+          outageLogged_ = false;
           std::printf("[MulRobotBus::Connect] connect :ip :%s,port:%d success.\n", ip.c_str(), port);
           return 1;
         }
         error = errno;
       }
     }
-    if (error != 0) std::printf("connect failed:[%s].retry again...\n", std::strerror(error));
+    // Said once per outage; the retries go on quietly at the pause.
+    if (error != 0 && !outageLogged_) {
+      std::printf("connect failed:[%s].retry again...\n", std::strerror(error));
+      outageLogged_ = true;
+    }
     if (WaitStop(kReconnectPause)) break;
   }
   return 0;

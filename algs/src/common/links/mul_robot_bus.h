@@ -83,6 +83,7 @@ class MulRobotBus {
   std::mutex modbusMutex_;
   modbus_t* ctx_ = nullptr;
   std::atomic<bool> online_{false};
+  bool outageLogged_ = false;  // touched only by the reader thread, which connects
 
   std::mutex stopMutex_;
   std::condition_variable stopCv_;

@@ -6,8 +6,10 @@
 
 namespace MulRobotConveyor {
 
-// Master controller's address when the file gives none: the controller network.
-inline constexpr const char* kDefaultMasterAddr = "192.168.1.10";
+// Master controller's address when the file gives none. The master robot's
+// register block is its own data server's Modbus slave, so loopback reaches
+// the same peer and nothing leaves the machine unless a project names a master.
+inline constexpr const char* kDefaultMasterAddr = "127.0.0.1";
 inline constexpr int kMaxRobots = 10;
 
 struct MulRobotConfig {

@@ -46,6 +46,19 @@ int SlideDrive::writeRegister32(int addr, std::int32_t value) {
   return modbus_write_registers(ctx_, addr, 2, words);
 }
 
+int SlideDrive::readHolding(int addr, std::uint16_t& value) {
+  if (ctx_ == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  return modbus_read_registers(ctx_, addr, 1, &value);
+}
+
+int SlideDrive::writeControlWord(std::uint16_t value) {
+  controlWord_ = value;
+  return writeRegister(reg::kControlWord, value);
+}
+
 int SlideDrive::readInput32(int addr, std::int32_t& value) {
   std::uint16_t words[2] = {0, 0};
   const int rc = readInputs(addr, 2, words);

@@ -65,9 +65,37 @@ class SlideDrive {
   // Two input registers as one signed 32-bit value (low half first); value
   // is left alone when the read fails.
   int readInput32(int addr, std::int32_t& value);
+  int readHolding(int addr, std::uint16_t& value);
+
+  // Drive operations: 0 on success, -1 on a failed transfer, -2 on a bad
+  // argument (nothing written then).
+  int setRegisterBit(int addr, int bit, bool on);
+  int checkInputRegisterBit(int addr, int bit, int& out);
+  // 1 when operation is enabled, 0 when not, -1 when the read failed.
+  int isEnable();
+  int setEnable(bool on);
+  int setTrackType(int type);
+  int faultReset();
+  int halt(bool on, int mode);
+  int quickStop(bool flag, int mode);
+  int setPosition(std::int32_t pos);
+  // Set-point handshake: bit 4 until the drive acknowledges (up to 10 * n
+  // polls); a time-out still returns 0.
+  int updatePosition(int n);
+  // Halt (or quick stop), wait until the axis is slow, release.
+  int stopRunning(int t, int mode);
+  int estopRunning(int t, int mode);
+  // Up to 31 reads of the actual speed, 50 ms apart, until it is 9999 or
+  // less; true when it got there.
+  bool waitSlow(std::int32_t& speed);
+
+  // The value last written to the control word.
+  std::uint16_t controlWord() const { return controlWord_; }
+  int writeControlWord(std::uint16_t value);
 
  private:
   modbus_t* ctx_ = nullptr;
+  std::uint16_t controlWord_ = 0;
 };
 
 }  // namespace tramlet_detail

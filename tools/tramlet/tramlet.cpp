@@ -80,17 +80,21 @@ void tramlet::start() {
     statusMemory_ = memory;
   }
 
+  // The workers end with the process; none is ever joined.
+  cmdWorker_ = std::thread([this] { taskCmd(); });
+  cmdWorker_.detach();
+  statusWorker_ = std::thread([this] { taskStatus(); });
+  statusWorker_.detach();
+
   watchDevice();
   endAfterDeviceLoss();
 }
 
 void tramlet::switchOn() {
-  controlWord_ = 6;
-  drive_->writeRegister(reg::kControlWord, controlWord_);
+  drive_->writeControlWord(6);
   drive_->writeRegister(reg::kOperationMode, kModeProfilePosition);
   std::this_thread::sleep_for(100ms);
-  controlWord_ = 7;
-  drive_->writeRegister(reg::kControlWord, controlWord_);
+  drive_->writeControlWord(7);
   std::this_thread::sleep_for(100ms);
 }
 
@@ -100,26 +104,37 @@ void tramlet::watchDevice() {
 
 void tramlet::endAfterDeviceLoss() {
   running_ = 0;
-  {
-    std::lock_guard lock(linkLock_);
+  // The failure is published at once: from the record when the workers let
+  // go of it soon, else over the last published block.
+  bool locked = linkLock_.try_lock_for(200ms);
+  if (locked) {
     statusRecord_.alarmFlags |= kAlarmCommFailure;
+    publish(statusRecord_, true);
+  } else if (statusMemory_ != nullptr) {
+    sem_p(semId_);
+    published_.alarmFlags |= kAlarmCommFailure;
+    std::memcpy(statusMemory_, &published_, sizeof published_);
+    sem_v(semId_);
   }
-  publish();
   removeMarker();
   drainQueue();
   std::printf("[%s]is not exist\n", devicePath_);
   // The workers are not waited for: the process ends here. The link is closed
   // only while no worker can be inside a transfer; a worker stuck in a run of
   // time-outs on the vanished device leaves it to the system.
-  if (linkLock_.try_lock_for(2s)) drive_->close();
+  if (!locked) locked = linkLock_.try_lock_for(1800ms);
+  if (locked) drive_->close();
   std::fflush(stdout);
   _exit(0);
 }
 
-void tramlet::publish() {
+void tramlet::publish(const ExterAxisRTU::ExterAxisStatus& s, bool final) {
   if (statusMemory_ == nullptr) return;
   sem_p(semId_);
-  std::memcpy(statusMemory_, &statusRecord_, sizeof statusRecord_);
+  if (final || running_ != 0) {
+    std::memcpy(statusMemory_, &s, sizeof s);
+    published_ = s;
+  }
   sem_v(semId_);
 }
 

@@ -11,6 +11,7 @@
 #include <sys/sem.h>
 #include <sys/shm.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -68,6 +69,37 @@ struct AxisFiles {
   std::string playback = R"({"velocity":[500],"acceleration":[1000]})";
   std::string teach = R"({"velocity":[100],"acceleration":[200]})";
   std::string stop = R"({"acceleration":[2000]})";
+
+  // 1000 pulses per unit on a linear axis, limits -100..100 units; moves at
+  // 50 units/s, jogs at 10 units/s.
+  static AxisFiles kilo() {
+    AxisFiles f;
+    f.structure =
+        R"({"auxJoint":1,"type":[1],"motors":[{"encoder":{"bitNum":10},"motor":{"rated":3000,"inverted":false},)"
+        R"("gearBox":{"num":1024,"den":1000}}],"limits":[[-100,100]]})";
+    f.playback = R"({"velocity":[50],"acceleration":[1000]})";
+    f.teach = R"({"velocity":[10],"acceleration":[100]})";
+    f.stop = R"({"acceleration":[1000]})";
+    return f;
+  }
+  // 1 pulse per unit, limits 0..500.
+  static AxisFiles unit() {
+    AxisFiles f;
+    f.structure =
+        R"({"auxJoint":1,"type":[1],"motors":[{"encoder":{"bitNum":10},"motor":{"rated":3000,"inverted":false},)"
+        R"("gearBox":{"num":1024,"den":1}}],"limits":[[0,500]]})";
+    f.playback = R"({"velocity":[1000],"acceleration":[100000]})";
+    f.teach = R"({"velocity":[100],"acceleration":[10000]})";
+    f.stop = R"({"acceleration":[100000]})";
+    return f;
+  }
+  // The default with a motor that is not inverted.
+  static AxisFiles upright() {
+    AxisFiles f;
+    const auto at = f.structure.find("true");
+    f.structure.replace(at, 4, "false");
+    return f;
+  }
 
   void write() const {
     writeText(kStructure, structure);
@@ -147,6 +179,22 @@ class TramletRig {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   bool running() { return child_ != nullptr && child_->running(); }
+  // The command worker waits in its blocking queue read.
+  bool waitingForCommand() {
+    if (child_ == nullptr) return false;
+    const std::string tasks = "/proc/" + std::to_string(child_->pid()) + "/task";
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+      const std::string call = readText(task.path().string() + "/syscall");
+      if (call.rfind(std::to_string(SYS_msgrcv) + " ", 0) == 0) return true;
+    }
+    return false;
+  }
+  // Enables the drive with a message of index `index`; true once published.
+  bool enable(std::uint32_t index) {
+    return send(ExterAxisRTU::kMsgSetting, ExterAxisRTU::kCmdEnable, 1, index) &&
+           waitStatus([](const auto& s) { return (s.statusWord & 4) != 0; }, 3s);
+  }
 
   // The status block as the driver last published it.
   ExterAxisRTU::ExterAxisStatus status() {

@@ -99,6 +99,11 @@ TEST(TramletStartup, DeviceLossPublishesFailureAndEmptiesTheQueue) {
     ASSERT_TRUE(rig.startedUp()) << rig.output();
     if (marker) {
       ASSERT_TRUE(rig.online());
+      // The command worker is kept busy in a stop wait on a silent drive, so
+      // that the messages below stay queued.
+      rig.drive().setMuted(true);
+      ASSERT_TRUE(rig.send(ExterAxisRTU::kMsgImmediate, ExterAxisRTU::kCmdStop, 0, 1));
+      ASSERT_TRUE(rig.waitOutput("get emegency order[18]\n", 2s));
       std::uint32_t index = 0;
       ASSERT_EQ(rig.link().setReload(&index), 0);
       ASSERT_EQ(rig.link().setSpeed(0.5f, &index), 0);
@@ -109,6 +114,7 @@ TEST(TramletStartup, DeviceLossPublishesFailureAndEmptiesTheQueue) {
         char body[20] = {};
       } longMsg;
       ASSERT_EQ(msgsnd(rig.msqId(), &longMsg, sizeof longMsg.body, IPC_NOWAIT), 0);
+      ASSERT_EQ(rig.queued(), 4u);
     } else {
       TramletRig::setMarker(false);
     }
@@ -116,9 +122,9 @@ TEST(TramletStartup, DeviceLossPublishesFailureAndEmptiesTheQueue) {
     const std::string lost = "[" + devicePath(rig) + "]is not exist\n";
     EXPECT_TRUE(rig.waitStatus([](const auto& s) { return (s.alarmFlags & 4) != 0; }, 1s)) << marker;
     EXPECT_TRUE(rig.waitOutput(lost, 1s)) << rig.output();
+    EXPECT_EQ(rig.queued(), 0u);
     EXPECT_EQ(rig.exitCode(), 0) << rig.output();
     EXPECT_FALSE(TramletRig::markerPresent());
-    EXPECT_EQ(rig.queued(), 0u);
     const bool errorLine = rig.output().find("remove /tmp/slidesOnline: ") != std::string::npos;
     EXPECT_EQ(errorLine, !marker) << rig.output();
     std::uint16_t alarm[2] = {0, 0};

@@ -107,8 +107,8 @@ TEST(TramletCommands, PauseAndContinueCompleteTheMove) {
   const std::int32_t stoppedAt = drive.input32(4);
   EXPECT_LT(stoppedAt, 90000);
   EXPECT_EQ(drive.input32(6), 0);
+  EXPECT_TRUE(rig.waitStatus([](const auto& s) { return s.stopState == 1; }));
   EXPECT_EQ(rig.status().cmdIndex, 10u);
-  EXPECT_EQ(rig.status().stopState, 1);
 
   // The continue is taken by the normal read and resumes the move.
   ASSERT_TRUE(rig.send(kMsgImmediate, kCmdContinue, 0, 11));

@@ -11,14 +11,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tramlet/limit_state.h"
 #include "tramlet/queue_read.h"
 
 using namespace std::chrono_literals;
 using namespace tramlet_detail;
 
 namespace {
-
-constexpr std::uint16_t kAlarmCommFailure = 1u << 2;
 
 // Looks an IPC object up every second until it exists.
 template <typename Get>
@@ -108,11 +107,11 @@ void tramlet::endAfterDeviceLoss() {
   // go of it soon, else over the last published block.
   bool locked = linkLock_.try_lock_for(200ms);
   if (locked) {
-    statusRecord_.alarmFlags |= kAlarmCommFailure;
+    statusRecord_.alarmFlags |= kFlagCommFailure;
     publish(statusRecord_, true);
   } else if (statusMemory_ != nullptr) {
     sem_p(semId_);
-    published_.alarmFlags |= kAlarmCommFailure;
+    published_.alarmFlags |= kFlagCommFailure;
     std::memcpy(statusMemory_, &published_, sizeof published_);
     sem_v(semId_);
   }

@@ -37,6 +37,7 @@ stop() {
     fi
   done
   wait 2>/dev/null
+  [ -z "${slide_marker:-}" ] || rm -f "$slide_marker"
   echo "controller stopped"
 }
 trap stop INT TERM EXIT
@@ -62,6 +63,21 @@ started $! "brevan console"
 # temp.txt of the CPU-temperature publisher lies in the working directory.
 (cd "$ZELOR_BIN" && exec "$ZELOR_BIN/brevan") &
 started $! brevan
+
+# With ZELOR_SIM_SLIDE=1: the simulated slide-rail drive on a pseudo-terminal
+# and the installed driver on it, then the marker that tells the motion
+# library the driver is online (removed by the stop, after the driver ends).
+if [ -n "${ZELOR_SIM_SLIDE:-}" ]; then
+  slide_dev=$(mktemp /tmp/zelor_slide_dev.XXXXXX)
+  "$build/sim/zelor-slide-drive" >"$slide_dev" &
+  started $! zelor-slide-drive
+  for _ in $(seq 50); do [ -s "$slide_dev" ] && break; sleep 0.1; done
+  "$ZELOR_BIN/tramlet" "$(head -n 1 "$slide_dev")" 1 > >(sed -u 's/^/[tramlet] /') &
+  started $! tramlet
+  rm -f "$slide_dev"
+  slide_marker=/tmp/slidesOnline
+  : >"$slide_marker"
+fi
 
 echo "controller running (pids ${pids[*]}); Ctrl-C stops it"
 wait -n

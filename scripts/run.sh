@@ -15,4 +15,5 @@ SUDO=""
 # no queue and no background process behind; their ports stay on the host's
 # loopback. The host-tool stubs come first on the PATH of every process.
 exec $SUDO env PATH="$top/sim/host_tools:$PATH" ZELOR_HOST_TOOLS_LOG=/tmp/zelor_host_tools.log \
+  ZELOR_SIM_SLIDE="${ZELOR_SIM_SLIDE:-}" \
   unshare --ipc --pid --fork --kill-child --mount --mount-proc -- "$top/scripts/run-processes.sh" "$build"

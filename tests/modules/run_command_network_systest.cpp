@@ -10,16 +10,12 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,17 +24,14 @@
 #include "built_paths.h"
 #include "install_paths.h"
 #include "support/brevan_rig.h"
+#include "support/feedback_client.h"
 
 namespace zelor::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kPacketBytes = 1440;
-constexpr std::size_t kPoseAt = 624;
 constexpr const char* kLink = "eg0";
-
-using Four = std::array<double, 4>;
 
 std::string buildDir() { return fs::path(built::kPlcHost).parent_path().parent_path().string(); }
 std::string script(const char* name) { return std::string(built::kSourceDir) + "/scripts/" + name; }
@@ -68,57 +61,6 @@ std::vector<std::string> listeners() {
   }
   return found;
 }
-
-// The latest whole packet of the 30004 stream.
-class PoseStream {
- public:
-  PoseStream() : reader_([this] { run(); }) {}
-  ~PoseStream() {
-    stop_ = true;
-    reader_.join();
-  }
-  std::size_t packets() {
-    std::lock_guard lock(mutex_);
-    return count_;
-  }
-  Four pose() {
-    std::lock_guard lock(mutex_);
-    Four v{};
-    if (latest_.size() == kPacketBytes) std::memcpy(v.data(), latest_.data() + kPoseAt, sizeof v);
-    return v;
-  }
-
- private:
-  void run() {
-    while (!stop_) {
-      Client client(30004);
-      if (!client.connected()) {
-        client.readFor(50ms);  // paces the retries; nothing to read
-        continue;
-      }
-      std::string pending;
-      while (!stop_) {
-        const std::string got = client.read(kPacketBytes - pending.size(), 100ms);
-        if (got.empty()) {
-          if (client.closedWithin(0ms)) break;
-          continue;
-        }
-        pending += got;
-        if (pending.size() < kPacketBytes) continue;
-        std::lock_guard lock(mutex_);
-        latest_.assign(pending.begin(), pending.end());
-        ++count_;
-        pending.clear();
-      }
-    }
-  }
-
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<char> latest_;
-  std::size_t count_ = 0;
-  std::thread reader_;
-};
 
 std::string movJ(const Four& t) {
   char buf[200];
@@ -176,7 +118,7 @@ TEST(RunCommandNetwork, ListensOnLoopbackAndSendsNothingBeyondIt) {
         30s))
         << "control mode never tcp; last reply: " << reply;
 
-    PoseStream stream;
+    FeedbackClient stream;
     ASSERT_TRUE(waitFor([&] { return stream.packets() > 0; }, 40s)) << "no 30004 packet";
     ASSERT_EQ(command(29999, "EnableRobot()", 19, 25s), "0,{},EnableRobot();");
     const std::size_t first = stream.packets();

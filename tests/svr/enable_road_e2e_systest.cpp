@@ -18,6 +18,7 @@
 #include <rapidjson/document.h>
 
 #include "../modules/support/brevan_rig.h"
+#include "../modules/support/feedback_client.h"
 #include "built_paths.h"
 #include "common/ipc/real_time_data.h"
 #include "common/ipc/robot_map.h"
@@ -34,17 +35,8 @@ namespace {
 constexpr const char* kHostLog = "/tmp/e2e_quillon.log";
 constexpr const char* kHostErr = "/tmp/e2e_plc_host.err";
 constexpr int kDataPort = 12345;  // quillon_data_port of the installation
-constexpr std::size_t kPacketBytes = 1440;
-constexpr std::size_t kPoseAt = 624;
-constexpr std::size_t kJointsAt = 432;
-
-using Four = std::array<double, 4>;
-
-Four fourAt(const std::vector<char>& packet, std::size_t at) {
-  Four v{};
-  std::memcpy(v.data(), packet.data() + at, sizeof v);
-  return v;
-}
+constexpr std::size_t kPacketBytes = kFeedbackPacketBytes;
+constexpr std::size_t kPoseAt = kFeedbackPoseAt;
 
 std::string text(const Four& v) {
   char buf[160];
@@ -58,63 +50,6 @@ bool near(const Four& a, const Four& b, double tolerance) {
   }
   return true;
 }
-
-// A client of the 30004 stream that keeps the latest whole packet.
-class FeedbackClient {
- public:
-  FeedbackClient() : reader_([this] { run(); }) {}
-  ~FeedbackClient() {
-    stop_ = true;
-    reader_.join();
-  }
-
-  std::size_t packets() {
-    std::lock_guard lock(mutex_);
-    return count_;
-  }
-  std::vector<char> latest() {
-    std::lock_guard lock(mutex_);
-    return latest_;
-  }
-  // The first packet whose count exceeds `after`.
-  std::vector<char> next(std::size_t after, std::chrono::milliseconds timeout) {
-    if (!waitFor([&] { return packets() > after; }, timeout)) return {};
-    return latest();
-  }
-  Four pose() { return fourAt(latest(), kPoseAt); }
-  Four joints() { return fourAt(latest(), kJointsAt); }
-
- private:
-  void run() {
-    while (!stop_) {
-      Client client(30004);
-      if (!client.connected()) {
-        std::this_thread::sleep_for(50ms);
-        continue;
-      }
-      std::string pending;
-      while (!stop_) {
-        const std::string got = client.read(kPacketBytes - pending.size(), 100ms);
-        if (got.empty()) {
-          if (client.closedWithin(0ms)) break;
-          continue;
-        }
-        pending += got;
-        if (pending.size() < kPacketBytes) continue;
-        std::lock_guard lock(mutex_);
-        latest_.assign(pending.begin(), pending.end());
-        ++count_;
-        pending.clear();
-      }
-    }
-  }
-
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<char> latest_;
-  std::size_t count_ = 0;
-  std::thread reader_;
-};
 
 std::string projectFile(const char* relative) {
   return readFile(std::string(zelor::paths::kProjectDir) + "/" + relative);

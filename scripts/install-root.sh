@@ -22,7 +22,7 @@ elif [ -e /project ]; then
 else
   $SUDO ln -s "$ZELOR_PROJECT_DIR" /project
 fi
-$SUDO mkdir -p "$ZELOR_BIN/bin" "$ZELOR_LUA_DIR" "$ZELOR_MODE_DIR" "$ZELOR_PROJECT_DIR"/{properties,settings,project,process}
+$SUDO mkdir -p "$ZELOR_BIN/bin" "$ZELOR_LUA_DIR" "$ZELOR_MODE_DIR" "$ZELOR_PROJECT_DIR"/{properties,settings,project,process,process/identify,process/pallet}
 [ -e "$ZELOR_SEM_KEY_FILE" ] || $SUDO touch "$ZELOR_SEM_KEY_FILE"
 # The pid file belongs to the DHCP stub of an earlier run.
 $SUDO rm -f /var/run/lan_udhcpc.pid

@@ -144,6 +144,7 @@ TEST_F(FileServer, ReadsWritesAndDeletesProjectFiles) {
   writeFile(kProject + "/a%20b", "literally named");
   writeFile(kProject + "/a.json?x=1", "with a query");
   writeFile(kProject + "/pct.txt", "100% %s %n");
+  writeFile(kProject + "/../x", "outside the project");
   const std::string big(10240001, 'b');
   const std::vector<Step> steps = {
       {"GET", "/file/read/settings/x.json", {}, 204, ""},
@@ -182,6 +183,8 @@ TEST_F(FileServer, ReadsWritesAndDeletesProjectFiles) {
   EXPECT_EQ(readFile(kProject + "/z.bin"), "ab");
   EXPECT_EQ(fs::file_size(kProject + "/big.bin"), 10240000U);
   EXPECT_EQ(readFile(kProject + "/big.bin"), big.substr(0, 10240000));
+  EXPECT_EQ(readFile(kProject + "/../x"), "outside the project");
+  fs::remove(kProject + "/../x");
   EXPECT_FALSE(fs::exists(kProject + "/../escape.txt"));
   EXPECT_FALSE(fs::exists(kProject + "/../newdir"));
   EXPECT_TRUE(fs::exists(kProject + "/d;touch$IFS/tmp/pwned/f.txt"));

@@ -58,8 +58,8 @@ TEST_F(DynamicsFitFiles, RecoversTheBaseParametersOfAKnownArm) {
   std::mt19937 rng(42);
   const ArmParameters arm = randomArm(rng);
   const Excitation first(rng), second(rng);
-  writeRun("identify1.csv", arm, first, 1500, 0.0);
-  writeRun("identify2.csv", arm, second, 1500, 3.0);
+  writeRun("identify1.csv", arm, first, 1000, 0.0);
+  writeRun("identify2.csv", arm, second, 1000, 3.0);
   std::string printed;
   ASSERT_TRUE(fit(printed)) << printed.substr(printed.size() > 2000 ? printed.size() - 2000 : 0);
   EXPECT_NE(printed.find(">>>>>>>>>4444444444444 Identify Cal Done<<<<<<<<<<"), std::string::npos);

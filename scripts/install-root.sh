@@ -22,7 +22,7 @@ elif [ -e /project ]; then
 else
   $SUDO ln -s "$ZELOR_PROJECT_DIR" /project
 fi
-$SUDO mkdir -p "$ZELOR_BIN/bin" "$ZELOR_LUA_DIR" "$ZELOR_MODE_DIR" "$ZELOR_PROJECT_DIR"/{properties,settings,project,process}
+$SUDO mkdir -p "$ZELOR_BIN/bin" "$ZELOR_LUA_DIR" "$ZELOR_MODE_DIR" "$ZELOR_PROJECT_DIR"/{properties,settings,project,process,process/identify,process/pallet}
 [ -e "$ZELOR_SEM_KEY_FILE" ] || $SUDO touch "$ZELOR_SEM_KEY_FILE"
 $SUDO ln -sfn "$(command -v lua5.3)" "$ZELOR_LUA_INTERP"
 $SUDO install -m 0755 "$build/tools/ombrel" "$build/tools/tramlet" "$build/modules/brevan" "$ZELOR_BIN/"

@@ -7,6 +7,8 @@
 #include "controller/cpu_temperature.h"
 #include "controller/feedback_senders.h"
 #include "log/ombrel.h"
+#include "service/identify_service.h"
+#include "service/tp_server.h"
 
 namespace zelor::brevan {
 
@@ -21,8 +23,8 @@ int ModuleController::LoadAll() {
   startCpuTemperatureThread();
   // Not built yet: the message router of segment 12 (MessageRouter::Instance()->Start()).
   // Not built yet: the remote-I/O master (ModbusIO::Instance() and its Start()).
-  // Not built yet: the identification-file service (StartAutoIdentifyServer()).
-  // Not built yet: the thread of the HTTP file server (StartHttpServer()).
+  zelor::modules::service::StartAutoIdentifyServer();
+  std::thread(zelor::modules::service::StartHttpServer).detach();
   zelor::modules::tcpipCall::Instance();
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "begin to start caller.....  \n");
   realtimeSenderReInit();

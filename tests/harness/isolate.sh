@@ -67,7 +67,7 @@ mkdir -p /sys/class/gpio /sys/class/thermal/thermal_zone0
 echo 45000 > /sys/class/thermal/thermal_zone0/temp
 
 mkdir -p "$ZELOR_BIN/bin" "$ZELOR_LUA_DIR" "$ZELOR_MODE_DIR" \
-  "$ZELOR_PROJECT_DIR"/{properties,settings,project,process}
+  "$ZELOR_PROJECT_DIR"/{properties,settings,project,process,process/identify,process/pallet}
 : > "$ZELOR_SEM_KEY_FILE"
 # An ftok path of the queues; part of every Debian system.
 [ -d /root ] || { echo "isolate.sh: /root is missing" >&2; exit 2; }

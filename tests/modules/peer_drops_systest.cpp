@@ -1,7 +1,7 @@
 // A client that drops its connection while a reply is being written to it
 // never ends the process that serves it nor stops the data server's cycle:
 // the data port's HTTP server (inside the PLC runtime's process), brevan's
-// text command ports and its feedback stream on 30004, both programs started
+// text command ports, its file server and its feedback stream on 30004, both programs started
 // with SIGPIPE at its default action.
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,24 @@ TEST_F(PeerDrops, ATextPortClientLeavingMidReplyEndsNeitherBrevanNorThePort) {
     }
   }
   // The other programs' cycle went on meanwhile.
+  expectBothLiveAndTheCycleWentOn();
+}
+
+TEST_F(PeerDrops, AFileServerClientLeavingMidReadEndsNeitherBrevanNorTheServer) {
+  constexpr int kFilePort = 22001;
+  ASSERT_TRUE(waitFor([] { return listening(kFilePort); }, 10s)) << "port 22001 never listened";
+  const std::string project = zelor::paths::kProjectDir;
+  std::ofstream(project + "/large.bin", std::ios::binary) << std::string(4 << 20, 'L');
+  std::ofstream(project + "/small.txt") << "small";
+  const std::string requests = repeated("GET /file/read/large.bin HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 4);
+  for (Drop drop : {Drop::kReset, Drop::kHalfCloseFirst, Drop::kCloseAndReset}) {
+    SCOPED_TRACE(nameOf(drop));
+    EXPECT_TRUE(dropWhileTheServerWrites(kFilePort, requests, drop, false)) << "no reply had begun";
+    const HttpReply next = httpRequest(kFilePort, "GET", "/file/read/small.txt", "", 5000);
+    ASSERT_TRUE(brevan_->process().running()) << "brevan ended: " << howItEnded(brevan_->process());
+    ASSERT_TRUE(next.answered) << "the file server stopped serving";
+    EXPECT_EQ(next.status, 200);
+  }
   expectBothLiveAndTheCycleWentOn();
 }
 

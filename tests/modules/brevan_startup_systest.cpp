@@ -92,7 +92,8 @@ TEST(BrevanStartup, ReusesAFifoThatIsAlreadyThere) {
 
 TEST(BrevanStartup, PublishesTheCpuTemperatureEverySecond) {
   Brevan brevan;
-  EXPECT_TRUE(waitFor([] { return cpuTemp() == "45000"; }, 3s)) << "cputemp: " << cpuTemp();
+  // The first value comes once brevan has started, which takes seconds on a loaded machine.
+  EXPECT_TRUE(waitFor([] { return cpuTemp() == "45000"; }, 10s)) << "cputemp: " << cpuTemp();
   struct Step {
     const char* zone;  // null: no thermal zone
     const char* published;

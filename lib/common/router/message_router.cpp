@@ -36,9 +36,11 @@ int runShell(const char* command) { return std::system(command); }
 
 }  // namespace
 
+// Never destroyed: detached threads (the router's own, the data server's
+// Lua service) may still use it while the program's statics go away.
 MessageRouter* MessageRouter::Instance() {
-  static MessageRouter router;
-  return &router;
+  static MessageRouter* const router = new MessageRouter();
+  return router;
 }
 
 MessageRouter::MessageRouter() : segment_(kSegmentId) {}

@@ -41,7 +41,8 @@ class MessageRouter : public PluginBase {
     kNetCommand = 6,
   };
 
-  // The process-wide router; the first call creates or opens the segment.
+  // The process-wide router, never destroyed; the first call creates or
+  // opens the segment.
   static MessageRouter* Instance();
   ~MessageRouter() override;
 

@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
     if (frame.size() >= 2 && ((size_t{frame[0]} << 8) | frame[1]) == payload) {
       return router->Write(channel, frame.data() + 2, static_cast<unsigned short>(payload)) > 0 ? 0 : 1;
     }
-    std::fflush(stdout);
-    zelor::common::transport::Segment raw(MessageRouter::kSegmentId);
-    return raw.Write(channel, frame.data(), static_cast<unsigned short>(frame.size())) == 1 ? 0 : 1;
+    // Kept to the end, as the router is: leaving it could remove the segment.
+    static auto* const raw = new zelor::common::transport::Segment(MessageRouter::kSegmentId);
+    return raw->Write(channel, frame.data(), static_cast<unsigned short>(frame.size())) == 1 ? 0 : 1;
   }
   return usage();
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ipc/semlib.h"
+#include "common/router/message_router.h"
 #include "common/protocol/packet.h"
 #include "fork_child.h"
 #include "support/core_rig.h"
@@ -209,6 +210,53 @@ TEST_F(LuaRequests, TwoClientsNeverSeeEachOthersReplies) {
     }));
   }
   for (const pid_t pid : clients) EXPECT_EQ(zelor::test::waitExit(pid), 0);
+}
+
+// The relay road: a frame on channel 16 of the router, the reply on 17.
+TEST_F(LuaRequests, RelayRequestsAreAnsweredOnChannel17) {
+  using zelor::modules::router::MessageRouter;
+  MessageRouter* router = MessageRouter::Instance();
+  auto relay = [&](const semlib_frame& f, size_t frameBytes) {
+    std::vector<uint8_t> reply(MessageRouter::kChannelBytes);
+    EXPECT_EQ(router->Write(16, &f, static_cast<unsigned short>(frameBytes)), static_cast<int>(frameBytes + 2));
+    int n = 0;
+    waitFor([&] { return (n = router->ReadNoBlock(17, reply.data(), reply.size())) > 0; }, 10s);
+    reply.resize(static_cast<size_t>(n));
+    return reply;
+  };
+  const std::vector<uint8_t> failure{0x00, 0x02, 0xFF, 0xFF};
+
+  const semlib_frame good = requestFrame(1, kQueueIndexId, 8, 0);
+  const std::vector<uint8_t> reply = relay(good, 12 + 7);
+  ASSERT_GE(reply.size(), 2u + 7u);
+  EXPECT_EQ(reply[2], 0xAA);
+  EXPECT_EQ(reply[3], 0xAA);
+  uint16_t field = 0;
+  std::memcpy(&field, &reply[4], 2);
+  EXPECT_EQ(reply.size(), 2u + field + 6u) << "the reply length: its length field + 6";
+  uint16_t id = 0;
+  std::memcpy(&id, &reply[6], 2);
+  EXPECT_EQ(id, kQueueIndexId);
+
+  struct Row {
+    const char* name;
+    semlib_frame frame;
+    size_t bytes;
+  };
+  const Row rows[] = {
+      {"length above the core's packet", requestFrame(1, kQueueIndexId, 2058, 0), sizeof(semlib_frame)},
+      {"length below a packet", requestFrame(1, kQueueIndexId, 7, 0), 12 + 7},
+      {"packet longer than what arrived", requestFrame(1, kQueueIndexId, 20, 0), 12 + 7},
+      {"no header", requestFrame(1, kQueueIndexId, 8, 0), 11},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(relay(row.frame, row.bytes), failure);
+  }
+  // The road still serves afterwards.
+  const std::vector<uint8_t> again = relay(good, 12 + 7);
+  ASSERT_GE(again.size(), 3u);
+  EXPECT_EQ(again[2], 0xAA);
 }
 
 }  // namespace

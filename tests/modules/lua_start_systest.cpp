@@ -95,6 +95,7 @@ TEST(LuaStart, ARemoteRunRequestStartsTheInterpreterThroughBrevansRouter) {
                               10s))
       << console.text();
   EXPECT_EQ(map.loadWord(robot_map::kRunRequest), 0);
+  EXPECT_EQ(host.diagnostics().find("Can't find ISubProcess:1"), std::string::npos) << "the Lua kind exists";
   fs::remove_all(project);
   unlink(kArgsFile);
 }

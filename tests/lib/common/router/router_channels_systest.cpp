@@ -1,5 +1,6 @@
 // The router's framing and reads on segment 12, in one process.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -87,7 +88,7 @@ TEST(RouterChannels, WriteRefusesFramesAboveSixteenKilobytes) {
 // Payload of frame seq of writer w: [w][seq LE32][bytes derived from both],
 // its size varying with seq.
 Bytes framePayload(uint8_t writer, uint32_t seq) {
-  Bytes p(5 + (seq * 37u + writer * 11u) % 300u);
+  Bytes p(5 + (seq * 397u + writer * 131u) % 4000u);
   p[0] = writer;
   std::memcpy(&p[1], &seq, 4);
   for (size_t i = 5; i < p.size(); ++i) p[i] = static_cast<uint8_t>(writer * 31u + seq * 7u + i);
@@ -99,9 +100,13 @@ TEST(RouterChannels, ConcurrentWritersNeverMixFrames) {
   // Channels two apart: a write on n drops the frame waiting on n + 1.
   const unsigned char channels[] = {20, 22, 24, 28};
   constexpr uint32_t kFrames = 600;
-  std::atomic<int> writersDone{0};
   std::atomic<int> bad{0};
-  std::atomic<int> read{0};
+  std::atomic<int> lost{0};
+  // Each writer waits until its reader has taken the frame, so every frame
+  // written is read and checked.
+  std::atomic<int64_t> taken[4];
+  for (auto& t : taken) t = -1;
+  std::atomic<int> writersDone{0};
   std::vector<std::thread> threads;
   for (uint8_t w = 0; w < 4; ++w) {
     threads.emplace_back([&, w] {
@@ -110,33 +115,36 @@ TEST(RouterChannels, ConcurrentWritersNeverMixFrames) {
         if (router->Write(channels[w], p.data(), static_cast<unsigned short>(p.size())) !=
             static_cast<int>(p.size() + 2))
           ++bad;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (taken[w].load() < static_cast<int64_t>(seq) && std::chrono::steady_clock::now() < deadline)
+          std::this_thread::sleep_for(std::chrono::microseconds(20));
+        if (taken[w].load() < static_cast<int64_t>(seq)) ++lost;
       }
       ++writersDone;
     });
     threads.emplace_back([&, w] {
       std::vector<uint8_t> buf(MessageRouter::kChannelBytes);
-      for (;;) {
-        const bool last = writersDone.load() == 4;
+      while (writersDone.load() < 4) {
         const int n = router->ReadNoBlock(channels[w], buf.data(), buf.size());
-        if (n > 0) {
-          ++read;
-          const size_t length = (size_t{buf[0]} << 8) | buf[1];
-          uint32_t seq = 0;
-          if (length + 2 != static_cast<size_t>(n) || length < 5 || buf[2] != w) {
-            ++bad;
-          } else {
-            std::memcpy(&seq, &buf[3], 4);
-            if (seq >= kFrames || Bytes(buf.begin() + 2, buf.begin() + n) != framePayload(w, seq)) ++bad;
-          }
+        if (n <= 0) {
+          std::this_thread::sleep_for(std::chrono::microseconds(50));
+          continue;
         }
-        if (last) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const size_t length = (size_t{buf[0]} << 8) | buf[1];
+        uint32_t seq = 0;
+        if (length + 2 != static_cast<size_t>(n) || length < 5 || buf[2] != w) {
+          ++bad;
+          continue;
+        }
+        std::memcpy(&seq, &buf[3], 4);
+        if (seq >= kFrames || Bytes(buf.begin() + 2, buf.begin() + n) != framePayload(w, seq)) ++bad;
+        taken[w] = seq;
       }
     });
   }
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(bad.load(), 0);
-  EXPECT_GT(read.load(), 4);
+  EXPECT_EQ(lost.load(), 0);
 }
 
 }  // namespace

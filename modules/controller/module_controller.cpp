@@ -4,6 +4,7 @@
 
 #include "command_server/tcpip_call.h"
 #include "common/ipc/robot_map.h"
+#include "common/router/message_router.h"
 #include "controller/cpu_temperature.h"
 #include "controller/feedback_senders.h"
 #include "log/ombrel.h"
@@ -21,7 +22,7 @@ constexpr std::int32_t kControlTypeManual = 2;
 int ModuleController::LoadAll() {
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "ModuleController::LoadAll start!");
   startCpuTemperatureThread();
-  // Not built yet: the message router of segment 12 (MessageRouter::Instance()->Start()).
+  zelor::modules::router::MessageRouter::Instance()->Start();
   // Not built yet: the remote-I/O master (ModbusIO::Instance() and its Start()).
   zelor::modules::service::StartAutoIdentifyServer();
   std::thread(zelor::modules::service::StartHttpServer).detach();

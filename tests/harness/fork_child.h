@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "orphan_reaper.h"
+
 namespace zelor::test {
 
 // body() returns the child's exit code; the child never returns into the test.
@@ -16,6 +18,7 @@ pid_t forkChild(Body body) {
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) _exit(body());
+  registerOwnChild(pid);
   return pid;
 }
 
@@ -23,7 +26,9 @@ pid_t forkChild(Body body) {
 // cannot be waited for.
 inline int waitExit(pid_t pid) {
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
+  const pid_t reaped = waitpid(pid, &status, 0);
+  forgetOwnChild(pid);
+  if (reaped != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

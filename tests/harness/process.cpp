@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include "orphan_reaper.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -53,6 +55,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     execv(args[0], args.data());
     _exit(127);
   }
+  registerOwnChild(pid);
   r.started = true;
   close(in[0]);
   close(out[1]);
@@ -94,6 +97,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
   int status = 0;
   if (r.timedOut) kill(pid, SIGKILL);
   waitpid(pid, &status, 0);
+  forgetOwnChild(pid);
   decodeStatus(status, r);
   return r;
 }
@@ -111,6 +115,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
     execv(args[0], args.data());
     _exit(127);
   }
+  registerOwnChild(pid_);
 }
 
 ChildProcess::~ChildProcess() {
@@ -122,6 +127,7 @@ bool ChildProcess::running() {
   int status = 0;
   if (waitpid(pid_, &status, WNOHANG) == pid_) {
     status_ = status;
+    forgetOwnChild(pid_);
     return false;
   }
   return true;
@@ -142,6 +148,7 @@ int ChildProcess::stop(int sig, std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   status_ = status;
+  forgetOwnChild(pid_);
   return status_;
 }
 

@@ -163,22 +163,35 @@ int Segment::Write(unsigned char channel, const void* frame, unsigned short len)
   return 1;
 }
 
-int Segment::Read(unsigned char channel, void* out) { return readFrame(channel, out, false); }
+int Segment::Read(unsigned char channel, void* out) { return readFrame(channel, out, conf_.GetBlockBufSize(), false); }
 
-int Segment::ReadNoBlock(unsigned char channel, void* out) { return readFrame(channel, out, true); }
+int Segment::ReadNoBlock(unsigned char channel, void* out) {
+  return readFrame(channel, out, conf_.GetBlockBufSize(), true);
+}
 
-int Segment::readFrame(unsigned char channel, void* out, bool noBlock) {
+int Segment::Read(unsigned char channel, void* out, size_t capacity) {
+  return readFrame(channel, out, capacity, false);
+}
+
+int Segment::ReadNoBlock(unsigned char channel, void* out, size_t capacity) {
+  return readFrame(channel, out, capacity, true);
+}
+
+int Segment::readFrame(unsigned char channel, void* out, size_t capacity, bool noBlock) {
   if (out == nullptr) return 0;
   WritableBlock wb;
   if (!acquireRead(channel, wb, noBlock)) return 0;
   const uint32_t length = frameLength(wb.buffer);
   int copied = 0;
-  if (length > 0 && length + 2 <= conf_.GetBlockBufSize()) {
+  if (length > 0 && length + 2 <= conf_.GetBlockBufSize() && length + 2 <= capacity) {
     std::memcpy(out, wb.buffer, length + 2);
     copied = static_cast<int>(length + 2);
-  } else if (length > 0) {
+  } else if (length > 0 && length + 2 > conf_.GetBlockBufSize()) {
     std::printf("[Segment::Read] channel %u held a frame of %u bytes, longer than its buffer: dropped\n", channel,
                 length + 2);
+  } else if (length > 0) {
+    std::printf("[Segment::Read] channel %u held a frame of %u bytes, longer than the %zu-byte destination: dropped\n",
+                channel, length + 2, capacity);
   }
   if (noBlock) clearLength(wb.buffer);
   ReleaseReadBlock(channel, wb);

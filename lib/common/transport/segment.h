@@ -5,11 +5,13 @@
 // by the lock byte of its Block. Several processes, and several Segment objects
 // of one process, may use the same segment id.
 //
-// Output buffers given to the reads must hold a whole channel buffer
-// (ShmConf::GetBlockBufSize(), 17,408 bytes for the 16 K class).
+// The reads without a capacity need an output buffer of a whole channel
+// (ShmConf::GetBlockBufSize(), 17,408 bytes for the 16 K class); the reads
+// with a capacity never write past it.
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -52,6 +54,10 @@ class Segment {
   // channel is empty, holds no valid frame, or its read lock was not obtained.
   int Read(unsigned char channel, void* out);
   int ReadNoBlock(unsigned char channel, void* out);
+  // As above into a destination of capacity bytes: a frame longer than that
+  // is taken out, logged and reported as 0, nothing copied.
+  int Read(unsigned char channel, void* out, size_t capacity);
+  int ReadNoBlock(unsigned char channel, void* out, size_t capacity);
   int ReadNoClr(unsigned char type, unsigned char channel, void* out);
   // Empties the channel without locking.
   void Clear(unsigned channel);
@@ -76,7 +82,7 @@ class Segment {
   // Points the lock records and buffer table into the attachment.
   bool mapLayout(uint32_t messageClass, size_t segmentSize);
   bool acquireRead(unsigned char channel, WritableBlock& wb, bool noBlock);
-  int readFrame(unsigned char channel, void* out, bool noBlock);
+  int readFrame(unsigned char channel, void* out, size_t capacity, bool noBlock);
   void detach();
 
   unsigned id_;

@@ -2,15 +2,18 @@
 
 #include "subProcess/core/core_sub_process.h"
 #include "subProcess/data/data_sub_process.h"
+#include "subProcess/lua/lua_sub_process.h"
 
 namespace {
 
 ISubProcess* createCore(const SubProcessParam& p) { return new CoreSubProcess(p.packet_size, p.rtsParam); }
+ISubProcess* createLua(const SubProcessParam& p) { return new LuaSubProcess(p.lua_port); }
 ISubProcess* createData(const SubProcessParam& p) { return new DataSubProcess(p.data_port, p.version); }
 
-// Each later sub-process (Lua, client, debug) adds its row here.
+// Each later sub-process (client, debug) adds its row here.
 constexpr SubProcessKind kKinds[] = {
     {ISubProcess::CORE, createCore},
+    {ISubProcess::LUA, createLua},
     {ISubProcess::DATA, createData},
 };
 

@@ -21,6 +21,7 @@
 
 #include "common/ipc/robot_map.h"
 #include "common/ipc/robot_map_layout.h"
+#include "common/router/message_router.h"
 #include "common/protocol/axes_group_ref.h"
 #include "install_paths.h"
 #include "log_reader/log_queue_reader.h"
@@ -33,6 +34,7 @@
 using namespace std::chrono_literals;
 using zelor::test::CoreRig;
 using zelor::test::MailboxKernel;
+using zelor::modules::router::MessageRouter;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -474,13 +476,22 @@ TEST_F(EnableRoad, CheckRequestTable) {
 }
 
 TEST_F(EnableRoad, TheLuaSubProcessIsAskedThroughTheFactory) {
+  SubProcessParam param;
+  rig_.factory().start(ISubProcess::LUA, &param);
+  MessageRouter* router = MessageRouter::Instance();
+  std::uint8_t frame[64] = {};
+  router->ReadNoBlock(4, frame, sizeof frame);
   kernel_->setHandTeach(0);
   map().storeWord(robot_map::kEStopRequest, 1);
   zelor::test::StdoutCapture out;
   data_->checkRequest();
   const std::string printed = out.finish();
-  EXPECT_NE(printed.find("Can't find ISubProcess:1"), std::string::npos) << printed;
+  EXPECT_EQ(printed.find("Can't find ISubProcess:1"), std::string::npos) << printed;
+  // The emergency stop asks the router to stop the Lua program.
+  ASSERT_EQ(router->ReadNoBlock(4, frame, sizeof frame), 4);
+  EXPECT_EQ(std::vector<std::uint8_t>(frame, frame + 4), (std::vector<std::uint8_t>{0x00, 0x02, 0x00, 0x02}));
   EXPECT_TRUE(sentInOrder(kernel_->packets(), {"225 01 03000000", "249 01", "41 01 01", "47 01 02"}));
+  rig_.factory().stop(ISubProcess::LUA);
 }
 
 TEST_F(EnableRoad, EmergencyStopInPcModeForcesTheStopAndReleasesIt) {

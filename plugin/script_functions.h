@@ -1,0 +1,32 @@
+#pragma once
+
+// The script functions: Lua C functions, each taking the interpreter's state
+// and returning the number of results it pushed.
+
+struct lua_State;
+
+// Request channel and command queue.
+int plugin_getQueuedCmdCurrentIndex(lua_State* L);
+int plugin_setQueuedCmdStartExec(lua_State* L);
+int plugin_setQueuedCmdStopExec(lua_State* L);
+int plugin_setQueuedCmdForceStopExec(lua_State* L);
+int plugin_setQueuedCmdClear(lua_State* L);
+int plugin_setQueuedCmdStopClear(lua_State* L);
+int plugin_sync(lua_State* L);
+int plugin_pause(lua_State* L);
+int plugin_pushQueue(lua_State* L);
+int plugin_popQueue(lua_State* L);
+
+// Start-up and runtime.
+int plugin_init(lua_State* L);
+int plugin_sleep(lua_State* L);
+int plugin_getAngle(lua_State* L);
+int plugin_resetElapsedTime(lua_State* L);
+int plugin_endElapsedTime(lua_State* L);
+int plugin_systime(lua_State* L);
+int plugin_udiskTest(lua_State* L);
+int plugin_encTest(lua_State* L);
+
+// Reports.
+int plugin_print(lua_State* L);
+int plugin_eventLog(lua_State* L);

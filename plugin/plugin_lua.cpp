@@ -8,8 +8,6 @@
 #include <cstring>
 #include <thread>
 
-#include <json/writer.h>
-
 #include "common/ipc/script_alarm_slot.h"
 #include "common/ipc/semlib.h"
 #include "common/util/json_util.h"
@@ -215,12 +213,5 @@ int pluginLua::SetScriptAlarm(int code) {
 }
 
 void pluginLua::alarmMessage(int code, char* out, std::size_t size) const {
-  if (size == 0) return;
-  const Json::Value& entry = m_alarmInfo[static_cast<Json::ArrayIndex>(code)];
-  if (entry.isNull()) {
-    std::snprintf(out, size, "%s", "API usage error");
-    return;
-  }
-  const std::string text = Json::StyledWriter().write(entry);
-  std::snprintf(out, size, "%s", text.c_str());
+  scriptAlarmText(m_alarmInfo, code, out, size);
 }

@@ -1,5 +1,9 @@
 #include "script_alarm.h"
 
+#include <cstdio>
+#include <string>
+
+#include <json/writer.h>
 #include <lua.hpp>
 
 #include "plugin_lua.h"
@@ -91,6 +95,20 @@ static_assert(sizeof kAlarmTexts / sizeof kAlarmTexts[0] == 72);
 
 void fillScriptAlarmTexts(Json::Value& value) {
   for (const AlarmText& alarm : kAlarmTexts) value[static_cast<Json::ArrayIndex>(alarm.code)] = alarm.text;
+}
+
+void scriptAlarmText(const Json::Value& table, int code, char* out, std::size_t size) {
+  if (size == 0) return;
+  const Json::Value& entry = table[static_cast<Json::ArrayIndex>(code)];
+  if (entry.isNull()) {
+    std::snprintf(out, size, "%s", "API usage error");
+    return;
+  }
+  // The styled form: the value in JSON, then a line break.
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  const std::string text = Json::writeString(builder, entry) + "\n";
+  std::snprintf(out, size, "%s", text.c_str());
 }
 
 int raiseScriptAlarm(lua_State* L, int code) {

@@ -3,6 +3,8 @@
 // Script alarms: the table of alarm texts and the bad-argument convention of
 // the script functions.
 
+#include <cstddef>
+
 #include <json/value.h>
 
 struct lua_State;
@@ -12,6 +14,11 @@ inline constexpr int kApiUsageAlarm = 45314;
 
 // Fills value, indexed by alarm code, with the script alarm texts.
 void fillScriptAlarmTexts(Json::Value& value);
+
+// The entry of code as the styled JSON writer prints it (the text in double
+// quotes, then a line break), or "API usage error" without an entry; cut to
+// fit size, always terminated.
+void scriptAlarmText(const Json::Value& table, int code, char* out, std::size_t size);
 
 // Raises alarm code for the script: writes it to the request memory, then
 // raises the Lua error "Error alarm :<text>". Never returns. The caller holds

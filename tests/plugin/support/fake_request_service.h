@@ -213,6 +213,7 @@ class FakeRequestService {
   std::uint64_t nextIndex_ = 1;
   bool followIssued_ = false;
   std::chrono::milliseconds followDelay_{0};
+  std::thread worker_;
 };
 
 }  // namespace zelor::test

@@ -164,7 +164,7 @@ class FakeRequestService {
     packet.cmdId = request.commandId;
     packet.ctrl = seen.control();
     const std::size_t n = std::min(params.size(), sizeof packet.params);
-    std::memcpy(packet.params, params.data(), n);
+    if (n > 0) std::memcpy(packet.params, params.data(), n);
     packet.length = static_cast<std::uint16_t>(n + 2);
     reply.length = static_cast<std::uint16_t>(packet.length + 6);
     {

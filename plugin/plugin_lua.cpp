@@ -62,7 +62,9 @@ pluginLua::pluginLua() : m_reader(new JsonProjectReader()) {
 pluginLua::~pluginLua() {
   stopMonitors();
   if (m_monitorsRunning.load() == 0) {
-    flushPrintQueue();
+    // What the script printed last still goes out.
+    while (flushPrintQueue()) {
+    }
     m_udpPrint.release();
     m_udpEventLog.release();
     m_udpCallCursor.release();

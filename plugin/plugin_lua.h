@@ -135,7 +135,8 @@ class pluginLua : public PluginBase {
   // false when they are.
   bool monitorSleep(int ms);
   void stopMonitors();
-  void flushPrintQueue();
+  // Sends up to one batch of queued print texts; false when none waited.
+  bool flushPrintQueue();
 
   int m_client = kClient;
   std::uint8_t m_initialised = 0;

@@ -40,7 +40,7 @@ void pluginLua::sendReport(UdpClient& socket, const char* data, std::size_t leng
   socket.sendMsg("WiFi", data, n);
 }
 
-void pluginLua::flushPrintQueue() {
+bool pluginLua::flushPrintQueue() {
   std::string batch;
   for (int i = 0; i < kPrintBatch; ++i) {
     std::string text = m_printQueue.getString();
@@ -48,9 +48,10 @@ void pluginLua::flushPrintQueue() {
     batch += text;
     batch += '\n';
   }
-  if (batch.empty()) return;
+  if (batch.empty()) return false;
   std::printf("[ LuaPrint ]: [length : %u], %s \n", static_cast<unsigned>(batch.size()), batch.c_str());
   sendReport(m_udpPrint, batch.data(), batch.size());
+  return true;
 }
 
 void pluginLua::printMonitor() {

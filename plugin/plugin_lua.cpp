@@ -34,6 +34,7 @@ UdpClient pluginLua::m_udpEventLog;
 UdpClient pluginLua::m_udpCallCursor;
 UdpClient pluginLua::m_udpRunCursor;
 zelor::common::util::VisionCamMap pluginLua::visionCams;
+std::mutex pluginLua::m_option_mutex;
 
 namespace {
 
@@ -135,23 +136,24 @@ void pluginLua::sendStartupSettings() {
   auto drop = [this](Packet* reply) {
     if (reply != nullptr) freePluginPacket(reply);
   };
-  m_transition = 0;
-  drop(alloc_SetTransitionCmd(m_transition, true));
+  m_params.transition = 0;
+  drop(alloc_SetTransitionCmd(m_params.transition, true));
 
-  m_ptpCommon = *m_reader->paramsPTPCommon_ratiodefault();
+  tagPTPCommonParams& ratios = m_params.ptpcommon;
+  ratios = *m_reader->paramsPTPCommon_ratiodefault();
   const char* what = "paramsPTPCommon_ratiodefault";
-  std::printf("[%s], velocityRatio:%.3f, accelerationRatio:%.3f, jerkRatio:%.3f\n", what, m_ptpCommon.velocityRatio,
-              m_ptpCommon.accelerationRatio, m_ptpCommon.jerkRatio);
-  std::printf("[%s], xyzVelocityRatio:%.3f, rVelocityRatio:%.3f\n", what, m_ptpCommon.xyzVelocityRatio,
-              m_ptpCommon.rVelocityRatio);
-  std::printf("[%s], xyzAccelerationRatio:%.3f, rAccelerationRatio:%.3f\n", what, m_ptpCommon.xyzAccelerationRatio,
-              m_ptpCommon.rAccelerationRatio);
-  std::printf("[%s], xyzJerkRatio:%.3f, rJerkRatio:%.3f\n", what, m_ptpCommon.xyzJerkRatio, m_ptpCommon.rJerkRatio);
-  drop(alloc_SetPTPCommonParams(&m_ptpCommon, true));
+  std::printf("[%s], velocityRatio:%.3f, accelerationRatio:%.3f, jerkRatio:%.3f\n", what, ratios.velocityRatio,
+              ratios.accelerationRatio, ratios.jerkRatio);
+  std::printf("[%s], xyzVelocityRatio:%.3f, rVelocityRatio:%.3f\n", what, ratios.xyzVelocityRatio,
+              ratios.rVelocityRatio);
+  std::printf("[%s], xyzAccelerationRatio:%.3f, rAccelerationRatio:%.3f\n", what, ratios.xyzAccelerationRatio,
+              ratios.rAccelerationRatio);
+  std::printf("[%s], xyzJerkRatio:%.3f, rJerkRatio:%.3f\n", what, ratios.xyzJerkRatio, ratios.rJerkRatio);
+  drop(alloc_SetPTPCommonParams(&ratios, true));
 
   const st_ratiodefault& defaults = m_reader->ratioDefault;
-  m_jump2 = {defaults.arch_startHeight.def, defaults.arch_endHeight.def, defaults.arch_zLimit.def};
-  drop(alloc_SetPTPJump2Params(&m_jump2, true));
+  m_params.jump = {defaults.arch_startHeight.def, defaults.arch_endHeight.def, defaults.arch_zLimit.def};
+  drop(alloc_SetPTPJump2Params(&m_params.jump, true));
 
   m_speedRatio = 100.0f;
   std::printf("speed set %f%%\n", m_speedRatio);

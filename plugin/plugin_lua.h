@@ -22,6 +22,7 @@
 #include <json/value.h>
 
 #include "api_options.h"
+#include "param_temp_value.h"
 #include "common/ipc/semlib_shm.h"
 #include "common/plugin/plugin_base.h"
 #include "common/protocol/command_records.h"
@@ -112,14 +113,31 @@ class pluginLua : public PluginBase {
   static UdpClient m_udpRunCursor;
   static zelor::common::util::VisionCamMap visionCams;
 
-  // The script's current settings.
-  std::uint8_t m_transition = 0;
-  tagPTPCommonParams m_ptpCommon{};
-  tagPTPJump2Params m_jump2{};
+  // Frames put in force: 0..9 take the table entry; the trace line and the
+  // queued command follow in every case.
+  void setCoordUser(int index);
+  void setCoordTool(int index);
+  // The user and tool frames saved by the pendant, put back in force.
+  void recoverCoordinate();
+
+  // The script's current settings; callers of the option parser copy them whole.
+  ParamTempValue m_params{};
   float m_speedRatio = 100.0f;
   float m_accelRatio = 100.0f;
   tagCoordParamsFull m_userFrame{};
   tagCoordParamsFull m_toolFrame{};
+  double m_loadWeight = 0.0;
+  double m_loadInertia = 0.0;
+  tagPTPJump2Params m_archParams{};
+  // The last pose read by "GetPose".
+  char m_poseArm[9] = {};
+  float m_pose[6] = {};
+  std::uint8_t m_poseTool = 0;
+  std::uint8_t m_poseUser = 0;
+
+  // The option record of the move functions, guarded by the option mutex.
+  static std::mutex m_option_mutex;
+  Options_t m_options{};
 
   JsonProjectReader& reader() { return *m_reader; }
 

@@ -27,6 +27,21 @@ int plugin_systime(lua_State* L);
 int plugin_udiskTest(lua_State* L);
 int plugin_encTest(lua_State* L);
 
+// Points.
+int plugin_getpoint(lua_State* L);
+int plugin_createPointJoint(lua_State* L);
+int plugin_createPoint(lua_State* L);
+
+// Frames, collision level and latch.
+int plugin_set_user(lua_State* L);
+int plugin_set_tool(lua_State* L);
+int plugin_calc_user(lua_State* L);
+int plugin_calc_tool(lua_State* L);
+int plugin_setCollisionLevel(lua_State* L);
+int plugin_set_latch(lua_State* L);
+int plugin_latch_enable(lua_State* L);
+int plugin_get_latch_pos(lua_State* L);
+
 // Reports.
 int plugin_print(lua_State* L);
 int plugin_eventLog(lua_State* L);

@@ -1,12 +1,13 @@
 // Putting user and tool frames in force, and back to the pendant's choice.
 
+#include <json/reader.h>
 #include <json/value.h>
 
+#include <fstream>
 #include <string>
 
 #include "install_paths.h"
 #include "json/json_project_reader.h"
-#include "json/settings_json.h"
 #include "log/line_log.h"
 #include "log/ombrel.h"
 #include "plugin_lua.h"
@@ -47,8 +48,11 @@ void pluginLua::recoverCoordinate() {
   const std::string path = std::string(zelor::paths::kProjectDir) + "/settings/quillon/config.json";
   Json::Value root;
   std::string errors;
-  if (!zelor::config::parseFile(path, root, errors))
-    ZLOG_ERROR("read file[%s] error:%s", path.c_str(), errors.c_str());
+  std::ifstream in(path, std::ios::binary);
+  // libutils keeps its JSON helpers to itself; the reader is JsonCpp's own.
+  Json::CharReaderBuilder builder;
+  if (!in || !Json::parseFromStream(builder, in, &root, &errors))
+    ZLOG_ERROR("read file[%s] error:%s", path.c_str(), in ? errors.c_str() : "cannot open");
   else if (root.isNull())
     ZLOG_ERROR("read file[%s] error, nothing", path.c_str());
   if (!root.isObject() || !root.isMember("coordinate")) return;

@@ -86,6 +86,8 @@ class pluginLua : public PluginBase {
   // Kernel queries that poll id 27 until every queued command is done; the
   // number of queries.
   unsigned long long waitAllCmdDone(const char* logText = nullptr);
+  // As "Sync" waits: every queued command done, then every print text sent.
+  void waitSyncDone();
 
   // Reports.
   static void hook(lua_State* L, lua_Debug* ar);
@@ -122,6 +124,7 @@ class pluginLua : public PluginBase {
 
   // The script's current settings; callers of the option parser copy them whole.
   ParamTempValue m_params{};
+  // The external slide axis's speed and acceleration ratios, percent.
   float m_speedRatio = 100.0f;
   float m_accelRatio = 100.0f;
   tagCoordParamsFull m_userFrame{};

@@ -132,3 +132,11 @@ unsigned long long pluginLua::waitAllCmdDone(const char* logText) {
   }
   return count;
 }
+
+void pluginLua::waitSyncDone() {
+  waitAllCmdDone();
+  std::printf("[%s], all cmd done.\n", "plugin_sync");
+  // Without the print monitor nothing would ever empty the queue.
+  while (monitorsRunning() && m_printQueue.getSize() > 0) std::this_thread::sleep_for(50ms);
+  std::printf("%s, all print done.\n", "plugin_sync");
+}

@@ -42,6 +42,32 @@ int plugin_set_latch(lua_State* L);
 int plugin_latch_enable(lua_State* L);
 int plugin_get_latch_pos(lua_State* L);
 
+// Motion parameters.
+int plugin_speed(lua_State* L);
+int plugin_accel(lua_State* L);
+int plugin_jerk(lua_State* L);
+int plugin_speedS(lua_State* L);
+int plugin_speedR(lua_State* L);
+int plugin_accelS(lua_State* L);
+int plugin_accelR(lua_State* L);
+int plugin_jerkS(lua_State* L);
+int plugin_jerkR(lua_State* L);
+int plugin_cp(lua_State* L);
+int plugin_arch(lua_State* L);
+int plugin_limZ(lua_State* L);
+int plugin_speedFactor(lua_State* L);
+int plugin_speedE(lua_State* L);
+int plugin_accelE(lua_State* L);
+int plugin_ecp(lua_State* L);
+int plugin_ecpSet(lua_State* L);
+int plugin_setExicit(lua_State* L);
+int plugin_setExicitZ(lua_State* L);
+int plugin_setExicitMode(lua_State* L);
+int plugin_loadSet(lua_State* L);
+int plugin_loadSwitch(lua_State* L);
+int plugin_setServoParam(lua_State* L);
+int plugin_setPayload(lua_State* L);
+
 // Reports.
 int plugin_print(lua_State* L);
 int plugin_eventLog(lua_State* L);

@@ -61,11 +61,7 @@ int plugin_setQueuedCmdStopClear(lua_State* L) { return queueCommand(L, &PluginB
 
 int plugin_sync(lua_State*) {
   pluginLua& plugin = pluginLua::instance();
-  plugin.waitAllCmdDone();
-  std::printf("[%s], all cmd done.\n", "plugin_sync");
-  // Without the print monitor nothing would ever empty the queue.
-  while (plugin.monitorsRunning() && pluginLua::m_printQueue.getSize() > 0) std::this_thread::sleep_for(50ms);
-  std::printf("%s, all print done.\n", "plugin_sync");
+  plugin.waitSyncDone();
 
   std::string callLine;
   std::string runLine;

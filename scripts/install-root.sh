@@ -28,6 +28,9 @@ $SUDO ln -sfn "$(command -v lua5.3)" "$ZELOR_LUA_INTERP"
 $SUDO install -m 0755 "$build/tools/ombrel" "$build/tools/tramlet" "$build/modules/brevan" "$ZELOR_BIN/"
 $SUDO install -m 0644 "$build/svr/libquillon.so" "$build/algs/libvantrel.so" "$build/utils/libutils.so" \
   "$build/plugin/libquillonPlugin.so" "$ZELOR_BIN/"
+# The robot programs' start script and the script functions' option list.
+$SUDO install -D -m 0644 "$top/plugin/install/zelor.lua" "$ZELOR_LUA_DIR/zelor.lua"
+$SUDO install -D -m 0644 "$top/plugin/install/api.ini" "$ZELOR_API_INI"
 if [ ! -e "$ZELOR_PROJECT_DIR/.installed" ]; then
   $SUDO cp -a -n "$top/data/project/." "$ZELOR_PROJECT_DIR/"
   $SUDO touch "$ZELOR_PROJECT_DIR/.installed"

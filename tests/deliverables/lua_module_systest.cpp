@@ -22,3 +22,12 @@ TEST(LuaModule, RequireFindsThePlugin) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "table\n") << r.err;
 }
+
+// The module runs on the interpreter's Lua core; a second core of its own
+// (liblua among its needed libraries) would break every script.
+TEST(LuaModule, NeedsNoLuaLibraryOfItsOwn) {
+  const auto r = zelor::test::runProcess({"/usr/bin/env", "readelf", "-d", zelor::test::built::kPlugin});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("(NEEDED)"), std::string::npos);
+  EXPECT_EQ(r.out.find("liblua"), std::string::npos) << r.out;
+}

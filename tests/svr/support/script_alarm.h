@@ -3,10 +3,9 @@
 // Raising a script alarm as a running script does: the code into the shared
 // alarm slot, then its flag, which the data server's monitor takes and clears.
 
-#include <atomic>
 #include <cstdint>
-#include <cstring>
 
+#include "common/ipc/script_alarm_slot.h"
 #include "common/ipc/semlib.h"
 #include "common/ipc/semlib_shm.h"
 
@@ -17,8 +16,7 @@ inline semlib_shm* raiseScriptAlarm(std::int32_t code) {
   semlib_shm* shm = nullptr;
   init_semlib(&shm);
   if (shm == nullptr) return nullptr;
-  std::memcpy(shm->alarmCode, &code, sizeof code);
-  std::atomic_ref<std::uint8_t>(shm->alarmFlag).store(1);
+  zelor::common::ipc::writeScriptAlarm(shm, code);
   return shm;
 }
 

@@ -188,6 +188,7 @@ TEST_F(MotionRoutes, TheMotionDoneQuery) {
       const HttpReply r = httpRequest(kDataPort, "GET", route, "", 5000);
       EXPECT_EQ(r.status, 200) << route;
       EXPECT_EQ(r.body, c.body) << route;
+      countLines("");  // the channel's queue holds few lines
       if (c.control.starts_with("withhold")) break;  // each takes the mailbox's 2 s
     }
   }

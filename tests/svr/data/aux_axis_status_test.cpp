@@ -10,7 +10,7 @@ namespace {
 Packet replyWith(const std::vector<std::uint8_t>& params) {
   Packet p{};
   p.length = static_cast<std::uint16_t>(params.size() + 2);
-  std::memcpy(p.params, params.data(), params.size());
+  if (!params.empty()) std::memcpy(p.params, params.data(), params.size());
   return p;
 }
 

@@ -224,7 +224,7 @@ TEST_F(MotionRoutes, OnePoseListAtATimeAndMalformedListsSendNothing) {
   control(kQueueBusy);
   const std::string one = "[{\"coordinate\":[1,2,3,4]}]";
   EXPECT_EQ(post("/interface/trace", one).status, 200);
-  ASSERT_TRUE(waitForLine("wait cmd is done", 3s));
+  ASSERT_TRUE(pollUntil([] { return !rec::loggedPackets(246).empty(); }, 3s));  // the thread waits
   EXPECT_EQ(post("/interface/trace", one).status, 500);
   // The queue reaches the move: the thread ends, the route accepts again.
   control(kQueueDone);
@@ -250,7 +250,7 @@ TEST_F(MotionRoutes, ReleaseEndsAWaitingPoseList) {
   enableManual();
   control(kQueueBusy);
   ASSERT_EQ(post("/interface/trace", "[{\"coordinate\":[1,2,3,4]}]").status, 200);
-  ASSERT_TRUE(waitForLine("wait cmd is done", 3s));
+  ASSERT_TRUE(pollUntil([] { return !rec::loggedPackets(246).empty(); }, 3s));  // the thread waits
   const auto begin = std::chrono::steady_clock::now();
   const int status = host_->stop(SIGTERM, 15s);
   host_.reset();

@@ -13,6 +13,7 @@
 #include "common/ipc/robot_map_layout.h"
 #include "common/protocol/axes_group_ref.h"
 #include "json/project_structure.h"
+#include "subProcess/data/data_exchange_limit.h"
 #include "subProcess/data/data_log.h"
 #include "subProcess/data/data_sub_process.h"
 #include "subProcess/data/routes/route_support.h"
@@ -32,6 +33,9 @@ constexpr int kJoint3 = 2;
 constexpr std::size_t kMaxPoses = 255;
 constexpr int kQueueIndexBytes = 8;
 constexpr auto kPollPeriod = std::chrono::milliseconds(100);
+// A poll the kernel does not answer within this is only repeated: the wait
+// stays responsive to a stop of the sub-process.
+constexpr int kPollExchangeUs = 250'000;
 constexpr const char* kStatusTrueText = "{\"status\":\"true\"}";
 
 // One pose of a list, as the thread runs it.
@@ -370,6 +374,7 @@ struct MotionRoutes {
   // a disabled robot ends the wait, or the sub-process stops.
   static void waitForMove(DataSubProcess* server, std::uint64_t queued) {
     DATA_LOG(kInfo, "wait cmd is done ...");
+    ExchangeLimit limit(kPollExchangeUs);
     while (server->loopRun_.load()) {
       std::this_thread::sleep_for(kPollPeriod);
       if (!server->loopRun_.load()) return;

@@ -115,6 +115,7 @@ void DataSubProcess::reactToCollision(std::uint32_t mask) {
 }
 
 int DataSubProcess::getAlarmStatus() {
+  std::lock_guard<std::mutex> serial(alarmStatusMutex_);
   AxesGroupRef* record = robotData_.load();
   if (record == nullptr) return 0;
   if (subProcessFactory().getInterface(CORE) == nullptr) {

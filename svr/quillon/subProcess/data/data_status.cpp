@@ -77,7 +77,7 @@ void DataSubProcess::outputIOStatus(DataSubProcess* server, int type, int value,
 std::uint8_t DataSubProcess::getOutputIOStatus(DataSubProcess* server, int ch) {
   static std::atomic<bool> badChannel{false};
   if (ch < 0 || ch >= kernel_images::kImageBytes) {
-    logOnce(badChannel, "output", ch);
+    logOnce(badChannel, "output channel", ch);
     return 0;
   }
   std::uint8_t* image = kernel_images::outputImage();

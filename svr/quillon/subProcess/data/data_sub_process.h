@@ -251,7 +251,8 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   int scanCounter_ = 0;
   std::atomic<std::time_t> lastExchange_{0};
 
-  // Alarms.
+  // Alarms. getAlarmStatus runs on the event loop and on route threads.
+  std::mutex alarmStatusMutex_;
   mutable std::mutex alarmMutex_;
   std::set<int> alarms_;
   std::uint32_t lastCollision_ = 0;

@@ -41,7 +41,7 @@ class ProjectFiles {
  public:
   ~ProjectFiles() {
     for (const auto& [path, text] : saved_) {
-      if (text.has_value) {
+      if (text.existed) {
         std::ofstream(path, std::ios::trunc) << text.text;
       } else {
         unlink(path.c_str());
@@ -61,7 +61,7 @@ class ProjectFiles {
 
  private:
   struct Saved {
-    bool has_value;
+    bool existed;
     std::string text;
   };
   std::vector<std::pair<std::string, Saved>> saved_;

@@ -1,6 +1,7 @@
 // protocol/exchange: the pendant's periodic poll. A POST applies the pendant's
 // jog settings, frames, alarm acknowledgement, outputs and hardware flag;
 // both POST and GET answer the robot's state.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>

@@ -1,9 +1,11 @@
 // interface/go, interface/auxGo, interface/moveJ and interface/trace: moves
 // of the arm on request of the pendant and PC tools, and the motion-done
 // query.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>

@@ -88,6 +88,17 @@ TEST(PendantMove, GoMovesTheArmAndTheMotionDoneQueryFollows) {
   EXPECT_NEAR(arrived[0], start[0] + 20, 0.05);
   EXPECT_NEAR(arrived[1], start[1] - 30, 0.05);
 
+  // The pendant's outputs reach the host's output image through the kernel.
+  const HttpReply outputs = httpRequest(
+      kDataPort, "POST", "/protocol/exchange",
+      "{\"controlMode\":\"enable\",\"coordinate\":\"joint\",\"jogMode\":\"jog\",\"toolCoordinate\":0,"
+      "\"userCoordinate\":0,\"alarms\":false,\"outputs\":{\"enable\":true,\"value\":[5]},\"hardware\":false}");
+  EXPECT_EQ(outputs.status, 200);
+  const std::uint8_t* dout = records.get().dout;
+  EXPECT_TRUE(pollUntil([&] { return dout[0] == 1 && dout[2] == 1; }, 2s));
+  for (int i : {1, 3, 4, 5, 6, 7}) EXPECT_EQ(dout[i], 0) << i;
+  EXPECT_EQ(numbers(exchange()["outputs"]), (std::vector<double>{5, 0, 0, 0, 0, 0, 0, 0}));
+
   const int status = host.stop(SIGTERM, 20s);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << readWholeFile(kHostErr);
   unlink(kHostFifoLog);

@@ -56,6 +56,9 @@ struct State {
   std::vector<int> latched;
   std::array<std::uint8_t, kAlarmBytes> alarms{};
   std::uint8_t stopStatus = 0;
+  std::array<float, 8> pose{};
+  int armOrientation = 0;
+  std::uint8_t stepIn = 0;
 
   // The withheld request still in the core's mailbox.
   bool withholding = false;
@@ -130,6 +133,26 @@ bool applyLine(State& s, const std::string& line) {
     int value = 0;
     if (!(in >> value) || value < 0 || value > 255) return false;
     s.stopStatus = static_cast<std::uint8_t>(value);
+  } else if (word == "pose") {
+    std::array<float, 8> pose{};
+    for (float& v : pose) {
+      if (!(in >> v)) return false;
+    }
+    s.pose = pose;
+  } else if (word == "arm") {
+    if (!(in >> s.armOrientation)) return false;
+  } else if (word == "stepin") {
+    int value = 0;
+    if (!(in >> value) || value < 0 || value > 255) return false;
+    s.stepIn = static_cast<std::uint8_t>(value);
+  } else if (word == "inputs") {
+    int offset = -1;
+    std::vector<std::uint8_t> bytes;
+    if (!(in >> offset >> text) || !parseHex(text, bytes) || offset < 0 ||
+        static_cast<std::size_t>(offset) + bytes.size() > sizeof gPhyDIs) {
+      return false;
+    }
+    std::copy(bytes.begin(), bytes.end(), gPhyDIs + offset);
   } else {
     return false;
   }
@@ -152,6 +175,9 @@ void refreshControl(State& s) {
   s.latched.clear();
   s.alarms.fill(0);
   s.stopStatus = 0;
+  s.pose.fill(0.0f);
+  s.armOrientation = 0;
+  s.stepIn = 0;
   if (!have) return;
   std::istringstream lines(rec::readText(rec::controlPath()));
   std::string line;
@@ -265,8 +291,19 @@ void vantrel_update_modbusdo(std::uint8_t out[900]) { std::memcpy(out, gPhyDOs +
 void vantrel_get_di_ptr(void** out) { *out = gPhyDIs; }
 void vantrel_get_do_ptr(void** out) { *out = gPhyDOs; }
 
-void vantrel_get_pose(float out[8]) { std::memset(out, 0, 8 * sizeof(float)); }
-void vantrel_get_armOrientation(int* out) { *out = 0; }
+void vantrel_get_pose(float out[8]) {
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  refreshControl(s);
+  std::memcpy(out, s.pose.data(), 8 * sizeof(float));
+}
+
+void vantrel_get_armOrientation(int* out) {
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  refreshControl(s);
+  *out = s.armOrientation;
+}
 void vantrel_get_version(int* major, int* minor, int* patch) {
   *major = 0;
   *minor = 0;
@@ -290,7 +327,12 @@ void vantrel_get_AlgsTime(int* maxUs, float* averageUs) {
   *maxUs = 0;
   *averageUs = 0.0f;
 }
-void vantrel_get_stepin_enable(std::uint8_t* out) { *out = 0; }
+void vantrel_get_stepin_enable(std::uint8_t* out) {
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  refreshControl(s);
+  *out = s.stepIn;
+}
 void vantrel_get_ready_status(std::uint8_t* out) { *out = 1; }
 
 void vantrel_get_stop_status(std::uint8_t* out) {

@@ -36,6 +36,17 @@
 //              alarms <hex>            the 32 alarm bytes vantrel_get_alarms
 //                                      reports (missing bytes are 0)
 //              stop <n>                the byte vantrel_get_stop_status reports
+//              pose <8 floats>         what vantrel_get_pose reports: x, y,
+//                                      z, r, then joints 1-4 (zeros without)
+//              arm <n>                 the arm orientation
+//                                      vantrel_get_armOrientation reports
+//              stepin <n>              the byte vantrel_get_stepin_enable
+//                                      reports
+//              inputs <offset> <hex>   writes these bytes into the input
+//                                      image (gPhyDIs) from offset on, once
+//                                      when the line is read; the bytes stay
+//                                      when the file changes (the host
+//                                      rewrites bytes 0-63 every cycle)
 //
 // A malformed line is reported on standard error and ignored.
 

@@ -297,6 +297,10 @@ TEST_F(RecordingKernel, AnAuxiliaryAxisFaultRaises20482) {
   EXPECT_EQ(param<std::uint32_t>(query, 0), 14u);
   letTicksPass();
   EXPECT_EQ(countLines("GET ALARMS: alarm ID: 20482"), 0);
+  // An alarm code of 4 (bit 2 of the code, status 0, result 0) is no fault.
+  ASSERT_TRUE(rec::writeControl("reply 225 r " + rec::hex(bytesOf<std::uint16_t>({4, 0, 0, 0})) + "\n"));
+  letTicksPass();
+  EXPECT_EQ(countLines("GET ALARMS: alarm ID: 20482"), 0);
   // A non-zero further word sets bit 2 of the status.
   ASSERT_TRUE(rec::writeControl("reply 225 r " + rec::hex(bytesOf<std::uint32_t>({0, 1, 0})) + "\n"));
   EXPECT_TRUE(waitForLine("GET ALARMS: alarm ID: 20482", 2s));

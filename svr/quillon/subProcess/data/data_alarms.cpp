@@ -5,6 +5,7 @@
 #include "common/ipc/robot_map_layout.h"
 #include "common/protocol/axes_group_ref.h"
 #include "robot_states/robot_states.h"
+#include "subProcess/data/aux_axis_status.h"
 #include "subProcess/data/data_log.h"
 #include "subProcess/data/data_sub_process.h"
 #include "subProcess/factory_access.h"
@@ -14,7 +15,6 @@ namespace {
 constexpr int kCoreAlarms = 8;
 constexpr int kAlarmBytes = 32;
 constexpr int kJoints = 4;
-constexpr std::uint32_t kAuxQuery = 14;
 constexpr std::uint32_t kAuxStop = 18;
 constexpr std::uint32_t kAuxPause = 19;
 constexpr std::uint32_t kAuxFaultBit = 1u << 2;
@@ -27,15 +27,6 @@ void readKernelAlarms(std::uint8_t* bytes) {
   if (ISubProcess* core = subProcessFactory().getInterface(ISubProcess::CORE)) {
     core->interCall(kCoreAlarms, nullptr, bytes, nullptr);
   }
-}
-
-// Parameter word n of a reply, or 0 when the reply is shorter.
-std::uint32_t replyWord(const Packet* reply, int n) {
-  const int params = static_cast<int>(reply->length) - 2;
-  if (params < 4 * (n + 1)) return 0;
-  std::uint32_t w;
-  std::memcpy(&w, reply->params + 4 * n, sizeof w);
-  return w;
 }
 
 }  // namespace
@@ -124,6 +115,7 @@ void DataSubProcess::reactToCollision(std::uint32_t mask) {
 }
 
 int DataSubProcess::getAlarmStatus() {
+  std::lock_guard<std::mutex> serial(alarmStatusMutex_);
   AxesGroupRef* record = robotData_.load();
   if (record == nullptr) return 0;
   if (subProcessFactory().getInterface(CORE) == nullptr) {
@@ -132,10 +124,8 @@ int DataSubProcess::getAlarmStatus() {
   }
 
   if (jsonReader.extAxis.auxJoint) {
-    if (Packet* reply = alloc_GetExterAxisCmd(stTramletCmd{kAuxQuery, {0}, 0}, 0)) {
-      std::uint32_t status = replyWord(reply, 0);
-      if (replyWord(reply, 1) != 0 || replyWord(reply, 2) != 0) status |= kAuxFaultBit;
-      auxStatus_ = status;
+    if (Packet* reply = alloc_GetExterAxisCmd(stTramletCmd{AuxAxisStatus::kQuery, {0}, 0}, 0)) {
+      auxStatus_ = AuxAxisStatus::parse(*reply).status;
       freePluginPacket(reply);
     }
     if ((auxStatus_.load() & kAuxFaultBit) != 0) setAlarm(kAuxAlarm);

@@ -4,6 +4,7 @@
 
 #include "subProcess/data/data_log.h"
 #include "subProcess/data/data_sub_process.h"
+#include "subProcess/data/routes/routes.h"
 
 namespace {
 constexpr int kOk = 200;
@@ -87,4 +88,6 @@ void DataSubProcess::fillRoutes() {
   t.add("interface", "hardware", &DataRoutes::setHardware);
   t.add("properties", "axis", &DataRoutes::propAxis);
   t.add("properties", "businessType", &DataRoutes::propBusinessType);
+  registerExchangeRoutes(t);
+  registerMotionRoutes(t);
 }

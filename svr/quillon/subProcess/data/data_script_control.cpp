@@ -14,6 +14,7 @@
 #include "robot_states/robot_states.h"
 #include "subProcess/data/data_log.h"
 #include "subProcess/data/data_sub_process.h"
+#include "subProcess/data/speed_ratio.h"
 #include "subProcess/factory_access.h"
 
 namespace {
@@ -121,8 +122,7 @@ int DataSubProcess::startRunScript(const char* name) {
   done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
   done(*this, alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
   jsonReader.st_common_load();
-  const int factor = std::clamp(jsonReader.paramsSpeedFactor(), 0, 255);
-  done(*this, alloc_SetSpeedFactorParams(static_cast<unsigned char>(factor), false),
+  done(*this, alloc_SetSpeedFactorParams(speedRatioByte(jsonReader.paramsSpeedFactor()), false),
             "alloc_SetSpeedFactorParams(jsonReader.paramsSpeedFactor(), 0) error");
   done(*this, alloc_SetPTPJointParams(jsonReader.paramsPTPJoint(), 0),
             "alloc_SetPTPJointParams(jsonReader.paramsPTPJoint(), 0) error");

@@ -98,6 +98,10 @@ DataSubProcess::DataSubProcess(int port, const QString& version) {
   DATA_LOG(kInfo, "load stop run config ......");
   jsonReader.loadStopConf(stopConf_);
   jsonReader.loadAll();
+  m_INCHParams.distanceMM = jsonReader.inch.distance;
+  m_INCHParams.distanceANG = jsonReader.inch.angle;
+  if (jsonReader.temp.user >= 0 && jsonReader.temp.user < kFrameCount) currentUser_ = jsonReader.temp.user;
+  if (jsonReader.temp.tool >= 0 && jsonReader.temp.tool < kFrameCount) currentTool_ = jsonReader.temp.tool;
 
   attachSegments();
 
@@ -127,6 +131,7 @@ DataSubProcess::DataSubProcess(int port, const QString& version) {
 
 DataSubProcess::~DataSubProcess() {
   stop();
+  joinPoseList();
   eventLoop_.stopActivity();
   std::free(bodyBuffer_);
   delete modbus_;
@@ -163,6 +168,7 @@ void DataSubProcess::start() {
   // The check-IO, status-light, power-detection and fan threads start here
   // with their bodies.
 
+  loadIoFunctions();
   stModbusConf conf;
   jsonReader.loadModbusConf(conf);
   if (modbus_ == nullptr) {

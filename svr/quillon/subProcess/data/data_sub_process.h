@@ -7,6 +7,9 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+
+#include <json/value.h>
 
 #include <QString>
 
@@ -127,10 +130,48 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   int getModbusProjectName(std::string& name);
   int clearCollision();
 
+  // Status block and the small status operations around it.
+  struct DataStatus {
+    int switchState = 0;
+    int coordinateMode = 0;
+    int jogMode = 0;
+    int controlType = 0;
+    int dragMode = 0;
+    int toolIndex = 0;
+    int userIndex = 0;
+    double axisPosition[6] = {};
+    double axisSpeed[6] = {};
+    std::uint8_t stopInput = 0;
+    std::uint8_t stopHandled = 0;
+    std::uint8_t releaseHandled = 0;
+    std::uint8_t switchChanged = 0;
+    std::uint8_t controlTypeChanged = 0;
+    std::uint8_t alarmPresent = 0;
+    std::uint8_t networkFirstTick = 0;
+    int eth2LinkState = 0;
+    int udpSocket = -1;
+  };
+  DataStatus GetDataStatus() const;
+  // mode "modbus": the slave's IO status; "io": the output image (types 12-16
+  // through the status-output table).
+  static void outputIOStatus(DataSubProcess* server, int type, int value, const char* mode);
+  static std::uint8_t getOutputIOStatus(DataSubProcess* server, int ch);
+  // 0 or 1; -1 without a reply.
+  int getDILevel(int index);
+  float getEncoderValue(std::uint8_t index);
+  int outputRunStatus();
+  void setEnable();
+  // Ends a running program: script, queue and auxiliary axis.
+  void stopRunning();
+  // Status-input and status-output pins from the IO-control settings.
+  void loadIoFunctions();
+
   JsonProjectReader jsonReader;
 
  private:
   friend struct DataRoutes;
+  friend struct ExchangeRoutes;
+  friend struct MotionRoutes;
 
   void receiveDataProcess();
   void checkIOProcess() {}
@@ -210,7 +251,8 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   int scanCounter_ = 0;
   std::atomic<std::time_t> lastExchange_{0};
 
-  // Alarms.
+  // Alarms. getAlarmStatus runs on the event loop and on route threads.
+  std::mutex alarmStatusMutex_;
   mutable std::mutex alarmMutex_;
   std::set<int> alarms_;
   std::uint32_t lastCollision_ = 0;
@@ -232,6 +274,37 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   // so the thresholds' level 0 may clear it from then on.
   std::atomic<bool> setUpDone_{false};
   std::atomic<bool> serverReady_{false};
+
+  // Jog and frame state of the pendant.
+  std::atomic<int> coordinateMode_{1};
+  std::atomic<int> jogMode_{1};
+  std::atomic<int> currentTool_{0};
+  std::atomic<int> currentUser_{0};
+  // Current frame records: the event loop and the pose-list thread.
+  std::mutex frameMutex_;
+  tagCoordParamsFull toolFrame_{};
+  tagCoordParamsFull userFrame_{};
+  tagINCHParams m_INCHParams{};
+  std::atomic<std::uint8_t> alarmPresent_{0};
+
+  // Status exchange: its lock, the kept reply and its statics.
+  std::timed_mutex statusMutex_;
+  Json::Value statusReply_;
+  std::string prjStateText_;
+  float lastInchMM_ = 0.0f;
+  float lastInchANG_ = 0.0f;
+  int collisionPost_[6] = {};
+  int collisionGet_[6] = {};
+
+  // Status-input and status-output pins (1-based output numbers, 0 none).
+  std::atomic<int> inFunctions_[kIoCtrlInCount] = {};
+  std::atomic<int> outFunctions_[kIoCtrlOutCount] = {};
+
+  // Pose-list run: at most one thread, joined before the object goes.
+  std::atomic<bool> traceBusy_{false};
+  std::mutex traceMutex_;
+  std::thread traceThread_;
+  void joinPoseList();
 
   Activity<DataSubProcess> eventLoop_{this, &DataSubProcess::receiveDataProcess};
   Activity<DataSubProcess> checkIO_{this, &DataSubProcess::checkIOProcess};

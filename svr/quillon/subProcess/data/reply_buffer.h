@@ -5,6 +5,10 @@
 #include <event2/buffer.h>
 #include <rapidjson/document.h>
 
+// The one answer of the HTTP API to a request it does not serve: a method a
+// route does not take, or a request it turns down.
+inline constexpr const char* kRefusedReply = "{\"status\":\"refused\"}";
+
 // The one reply buffer of the HTTP server. Handlers append; only the
 // dispatcher sends and empties it. Texts are appended verbatim.
 class ReplyBuffer {

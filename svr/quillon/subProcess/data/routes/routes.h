@@ -1,0 +1,7 @@
+#pragma once
+
+#include "subProcess/data/route_table.h"
+
+// Route families of the HTTP API, one file each; fillRoutes registers them.
+void registerExchangeRoutes(RouteTable& table);
+void registerMotionRoutes(RouteTable& table);

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "common/kernel/core_interface.h"
+#include "common/kernel/motion_state.h"
 
 namespace ExterAxisRTU {
 
@@ -129,6 +130,10 @@ void exterAxisRTU::noteBusy() {
 
 bool exterAxisRTU::readStatus() {
   if (shm_ == nullptr) return false;
+  const std::uint32_t cycle = gSystick;
+  if (statusRead_ && statusCycle_ == cycle) return true;
+  statusRead_ = true;
+  statusCycle_ = cycle;
   switch (tryLock()) {
     case Lock::kTaken:
       std::memcpy(&status_, shm_, sizeof(status_));

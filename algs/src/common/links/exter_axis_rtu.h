@@ -9,8 +9,10 @@
 // offline values while the driver is offline.
 //
 // Nothing here waits inside the control cycle: whether the driver is online is
-// a flag kept by a watching thread, and the status semaphore is only tried;
-// while the driver holds it the getters answer from the last status read.
+// a flag kept by a watching thread, and the status semaphore is only tried,
+// once per cycle: the first getter of a cycle copies the status (or, while
+// the driver holds the semaphore, keeps the last copy) and every getter of
+// that cycle answers from the copy.
 
 #include <cstdint>
 
@@ -57,7 +59,7 @@ class exterAxisRTU {
 
   // The online flag as the cycle sees it.
   bool driverOnline() const { return online_.online(); }
-  // Status reads that found the semaphore held and used the last status.
+  // Cycles whose status read found the semaphore held and kept the last status.
   std::uint32_t statusMisses() const { return misses_; }
   // The status memory is attached.
   bool attached() const { return shm_ != nullptr; }
@@ -74,8 +76,10 @@ class exterAxisRTU {
   int sendNew(long type, std::int32_t cmd, ExterAxisValue value, std::uint32_t* index);
   int sendCurrent(long type, std::int32_t cmd, std::int32_t value, std::uint32_t* index);
   int send(long type, std::int32_t cmd, ExterAxisValue value, std::uint32_t index);
-  // Copies the status block into status_ under the semaphore, or keeps the
-  // last copy while the driver holds it; false when the memory is absent.
+  // The status of this cycle in status_: on the cycle's first call the block
+  // is copied under the semaphore, or the last copy kept while the driver
+  // holds it; later calls of the same cycle read that copy. False when the
+  // memory is absent.
   bool readStatus();
 
   DriverOnlineWatch online_{kOnlineMarker};
@@ -86,6 +90,9 @@ class exterAxisRTU {
   int semId_ = -1;
   ExterAxisCmdMsg msg_{};
   ExterAxisStatus status_{};
+  // Cycle (gSystick) of the last status read; statusRead_ once there was one.
+  std::uint32_t statusCycle_ = 0;
+  bool statusRead_ = false;
   void* shm_ = nullptr;
   std::uint32_t counter_ = 0;
   // Index the driver reports at reachedIndex once the last numbered message is

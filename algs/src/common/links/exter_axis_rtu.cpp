@@ -134,13 +134,17 @@ bool exterAxisRTU::readStatus() {
   if (statusRead_ && statusCycle_ == cycle) return true;
   statusRead_ = true;
   statusCycle_ = cycle;
+  if (busyGap_ != 0 && cycle - busyTry_ < busyGap_) return true;
   switch (tryLock()) {
     case Lock::kTaken:
       std::memcpy(&status_, shm_, sizeof(status_));
       sem_v();
       missing_ = false;
+      busyGap_ = 0;
       break;
     case Lock::kBusy:
+      busyTry_ = cycle;
+      busyGap_ = busyGap_ == 0 ? 1 : std::min(2 * busyGap_, kMaxBusyGapCycles);
       noteBusy();
       break;
     case Lock::kFailed:
@@ -279,6 +283,7 @@ int exterAxisRTU::clearAlarm(std::uint32_t* index) {
   if (lock == Lock::kTaken) {
     sem_v();
     missing_ = false;
+    busyGap_ = 0;
   }
   return -1;
 }

@@ -238,16 +238,23 @@ TEST(CyclePeriodStall, KernelStampsKeepThePeriodWhileTheSlideDriverHoldsItsSemap
   EXPECT_GT(judged, starts.size() / 2) << "periods whose sleep slept and woke on time";
   EXPECT_EQ(wrongStatus, 0) << "getters that did not answer with the last status read";
   EXPECT_GT(queryReplies, static_cast<int>(starts.size()) / 2) << "status queries answered in the cycle";
-  // One try of the semaphore per cycle, however many getters the cycle calls.
-  EXPECT_EQ(ExterAxisRTU::exterAxisRTU::instance().statusMisses() - missesBefore,
-            static_cast<std::uint32_t>(starts.size()))
-      << "cycles that found the semaphore held";
+  // At most one try of the semaphore per cycle, however many getters the
+  // cycle calls; after the first few, one in kMaxBusyGapCycles cycles.
+  const std::uint32_t misses = ExterAxisRTU::exterAxisRTU::instance().statusMisses() - missesBefore;
+  const auto cycles = static_cast<std::uint32_t>(starts.size());
+  constexpr std::uint32_t kGap = ExterAxisRTU::exterAxisRTU::kMaxBusyGapCycles;
+  EXPECT_GE(misses, cycles / kGap) << "tries that found the semaphore held, in " << cycles << " cycles";
+  EXPECT_LE(misses, cycles / kGap + 4) << "tries that found the semaphore held, in " << cycles << " cycles";
   EXPECT_GT(core.replies(), 0) << "the speed-ratio changes were answered";
 
-  // The driver has let go: the next cycle reads its status again.
-  sim.Step();
-  vantrel_run();
-  ASSERT_EQ(ExterAxisRTU::getPosition(&position), 0);
+  // The driver has let go: within the longest gap between tries, a cycle
+  // reads its status again.
+  for (std::uint32_t cycle = 0; cycle < kGap; ++cycle) {
+    sim.Step();
+    vantrel_run();
+    ASSERT_EQ(ExterAxisRTU::getPosition(&position), 0);
+    if (position == StalledDriverStatus().position) break;
+  }
   EXPECT_EQ(position, StalledDriverStatus().position);
   EXPECT_TRUE(setSlideDriverOnline(false));
 }

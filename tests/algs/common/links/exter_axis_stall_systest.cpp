@@ -1,8 +1,9 @@
 // A slide-rail driver that stalls while it holds the status semaphore must not
 // hold up the control cycle: every status getter returns at once with the
-// last status read, the semaphore is tried once per cycle, the misses are
-// logged once per stall, and the fresh status is read again in the first
-// cycle after the driver lets go.
+// last status read, the semaphore is tried at most once per cycle and ever
+// more rarely while it stays held, the misses are logged once per stall, and
+// the fresh status is read again within a few cycles after the driver lets
+// go.
 #include <pthread.h>
 #include <sched.h>
 #include <spawn.h>
@@ -221,13 +222,21 @@ TEST(ExterAxisStall, GettersAnswerAtOnceWithTheLastStatusWhileTheDriverHoldsTheS
     EXPECT_EQ(countContaining(core.logs, "[ExterAxisRTU] status semaphore held by the driver"),
               static_cast<size_t>(stall))
         << "one log line per stall, not per call";
-    // One try of the semaphore per cycle, however many getters the cycle calls.
-    EXPECT_EQ(exterAxisRTU::instance().statusMisses() - missesBefore, cycles);
+    // At most one try of the semaphore per cycle, however many getters the
+    // cycle calls; after the first few, one in kMaxBusyGapCycles cycles.
+    const std::uint32_t misses = exterAxisRTU::instance().statusMisses() - missesBefore;
+    EXPECT_GE(misses, cycles / exterAxisRTU::kMaxBusyGapCycles) << cycles << " cycles";
+    EXPECT_LE(misses, cycles / exterAxisRTU::kMaxBusyGapCycles + 4) << cycles << " cycles";
     missesBefore = exterAxisRTU::instance().statusMisses();
 
     EXPECT_EQ(zelor::test::waitExit(child), 0) << "the stand-in driver failed";
-    // The driver has let go: the next cycle's getters see what it wrote.
-    zelor::test::nextCycle();
+    // The driver has let go: within the longest gap between tries, the
+    // getters see what it wrote.
+    for (std::uint32_t cycle = 0; cycle < exterAxisRTU::kMaxBusyGapCycles; ++cycle) {
+      zelor::test::nextCycle();
+      float position = 0.0f;
+      if (getPosition(&position) == 0 && position == -3.25f) break;
+    }
     std::vector<std::string> valuesB;
     for (const Getter& g : all) {
       std::string v;

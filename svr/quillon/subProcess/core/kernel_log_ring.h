@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The kernel's log lines on their way out of the cycle: a fixed ring of
+// The log lines written inside the cycle (the kernel's, through its log
+// callback, and the mailbox's) on their way out of it: a fixed ring of
 // line slots that writers fill without locks or waiting, overwriting the
 // oldest line when the reader falls behind, and that one reader (a thread
 // outside the cycle) drains. The reader counts the lines it lost.

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "log/line_log.h"
+#include "subProcess/core/kernel_log_drain.h"
+#include "subProcess/core/kernel_log_ring.h"
 
 namespace {
 
@@ -30,7 +32,8 @@ int PacketMailbox::fetch(Packet* dst) {
 }
 
 void PacketMailbox::answer(const Packet* src) {
-  if (src == nullptr) ZLOG_WARN("You will try send null package");
+  // Inside the cycle: the warning leaves through the kernel's log ring.
+  if (src == nullptr) kernelLogRing().push("You will try send null package");
   std::lock_guard<PiMutex> lock(replyMutex_);
   // Cleared before the requester can see the reply: cleared after it, the
   // flag could belong to the next requester's request, which the kernel would

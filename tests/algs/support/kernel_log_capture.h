@@ -13,7 +13,9 @@ class KernelLogCapture : public ::testing::Test {
   void SetUp() override {
     lines().clear();
     table_.log = [](const char* text) { lines().emplace_back(text); };
-    saved_ = gp_core_interface_inst;
+    // A test that sets up again keeps the table it found first: restoring
+    // its own would leave the kernel a dangling table after it.
+    if (gp_core_interface_inst != &table_) saved_ = gp_core_interface_inst;
     gp_core_interface_inst = &table_;
   }
   void TearDown() override { gp_core_interface_inst = saved_; }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/kernel/motion_state.h"
 #include "common/links/exter_axis_rtu.h"
 #include "support/fake_slide_driver.h"
 
@@ -22,5 +23,9 @@ inline bool setSlideDriverOnline(bool online) {
   }
   return true;
 }
+
+// The link reads the driver's status once per control cycle; a test that has
+// changed the status steps to the next cycle before it reads again.
+inline void nextCycle() { ++gSystick; }
 
 }  // namespace zelor::test

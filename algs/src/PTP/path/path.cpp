@@ -1,9 +1,9 @@
 #include "PTP/path/path.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "PTP/path/path_vector.h"
+#include "common/kernel/core_interface.h"
 #include "common/math/fast_trig.h"
 
 PathInfo fstPath{};
@@ -172,7 +172,7 @@ void getPath(MotionCmd cmd, PathInfo& path) {
       buildArc(cmd, path);
       return;
     default:
-      std::printf("unsupported type\n");
+      KernelLog("unsupported type\r\n");
       path.extent = 0.0;
       return;
   }
@@ -212,7 +212,7 @@ void getPos(PathInfo path, double u, double* out) {
       return;
     }
     default:
-      std::printf("unsupported type\n");
+      KernelLog("unsupported type\r\n");
       return;
   }
 }

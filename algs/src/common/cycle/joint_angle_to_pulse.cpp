@@ -22,6 +22,12 @@ namespace {
 constexpr double kRpmJumpPerSecond = 300000.0;  // 1200 rpm per 4 ms cycle
 constexpr unsigned kAlarmFirstRpmJump = 52;     // 52-55
 
+void SetCommandedFromSetPoints() {
+  std::memcpy(&gSysParams.joint, gRobotAxisMove.nextPos, sizeof gRobotAxisMove.nextPos);
+}
+
+}  // namespace
+
 void RunStop() {
   switch (gStopMode) {
     case kStopEmergency:
@@ -40,12 +46,6 @@ void RunStop() {
       break;
   }
 }
-
-void SetCommandedFromSetPoints() {
-  std::memcpy(&gSysParams.joint, gRobotAxisMove.nextPos, sizeof gRobotAxisMove.nextPos);
-}
-
-}  // namespace
 
 void CalAxisSpeed(bool check) {
   double commanded[4];

@@ -13,6 +13,10 @@ void ProfileCalculate();
 void AxisCheck();
 void JointAngleToPulse(AxesGroupRef& g);
 
+// The stop of the kind in force (gStopMode), as the output stage runs it in
+// motion mode 7.
+void RunStop();
+
 // Set point following the conveyor object the last conveyor move reached.
 void ConvSys();
 // While a limit alarm is set a jog may only move back inside its limits;

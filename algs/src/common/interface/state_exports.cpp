@@ -1,9 +1,9 @@
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "common/interface/vantrel_interface.h"
 #include "common/kernel/alarms.h"
+#include "common/kernel/core_interface.h"
 #include "common/kernel/cycle_timing.h"
 #include "common/kernel/kernel_queues.h"
 #include "common/kernel/motion_state.h"
@@ -64,8 +64,10 @@ void vantrel_get_ready_status(std::uint8_t* out) {
   const int alarmed = AlarmSysCheck();
   const std::uint8_t ready = gSysParams.runQueuedCmd == 0 && alarmed == 0 && gCmdFinishFlag != 0 ? 1 : 0;
   *out = ready;
-  std::printf("ready_status %d : gSysParams.runQueuedCmd%d,AlarmSysCheckAll()%d,gCmdFinishFlag%d,gRobotPrfMode:%d\n",
-              ready, gSysParams.runQueuedCmd, AlarmSysCheck(), gCmdFinishFlag, gRobotPrfMode);
+  // Called under the host's kernel-call lock: the status line goes through
+  // the log callback, which only copies it, never straight to a stream.
+  KernelLog("ready_status %d : gSysParams.runQueuedCmd%d,AlarmSysCheckAll()%d,gCmdFinishFlag%d,gRobotPrfMode:%d\r\n",
+            ready, gSysParams.runQueuedCmd, AlarmSysCheck(), gCmdFinishFlag, gRobotPrfMode);
 }
 
 void vantrel_get_stop_status(std::uint8_t* out) {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "common/command/command_intake.h"
 #include "common/interface/vision_text.h"
@@ -67,15 +65,17 @@ void copyPoint(MulRobotConveyor::ObjectData& to, const MulRobotConveyor::ObjectD
     AlgsLogs::Instance().Info(kInterfaceSourcePath, "OnTCPCmd", __LINE__, "%s", visionLine);          \
   } while (0)
 
+static_assert(VisionTextPieces::kCapacity == kVisionMaxPoints + 1, "the conveyor number and every object piece");
+
 int OnTCPCmd(const char* text) {
   VISION_LOG("enter test tcp : %s\r\n", text);
-  std::vector<std::string> pieces;
+  VisionTextPieces pieces;
   parseCnvVisonData(text, pieces);
   if (gRobotId != 1) return 0;
 
   long comNumber = 0;
-  if (!pieces.empty()) {
-    comNumber = ReadVisionInteger(pieces[0]);
+  if (pieces.total != 0) {
+    comNumber = ReadVisionInteger(pieces.piece[0]);
     VISION_LOG("comNum: %d \r\n", static_cast<int>(comNumber));
   }
   if (comNumber < 0 || comNumber >= kConveyorCount) {
@@ -85,7 +85,7 @@ int OnTCPCmd(const char* text) {
   const int comNum = static_cast<int>(comNumber);
 
   // Object pieces: at most the table's worth; a malformed one is not an object.
-  const std::size_t objectPieces = pieces.empty() ? 0 : pieces.size() - 1;
+  const std::size_t objectPieces = pieces.total == 0 ? 0 : pieces.total - 1;
   if (objectPieces > kVisionMaxPoints) {
     VISION_LOG("[ERROR]%d object pieces, only the first %d read\r\n", static_cast<int>(objectPieces),
                kVisionMaxPoints);
@@ -94,14 +94,16 @@ int OnTCPCmd(const char* text) {
   int points = 0;
   for (std::size_t i = 1; i <= readPieces; ++i) {
     stVisionTracePoint point{};
-    const VisionPieceResult parsed = getPointFromCnvVisonFrame(pieces[i], point);
+    const std::string_view piece = pieces.piece[i];
+    const VisionPieceResult parsed = getPointFromCnvVisonFrame(piece, point);
     if (parsed == kPieceMalformed) {
-      VISION_LOG("[ERROR]object piece %d malformed, not an object: %s\r\n", static_cast<int>(i), pieces[i].c_str());
+      VISION_LOG("[ERROR]object piece %d malformed, not an object: %.*s\r\n", static_cast<int>(i),
+                 static_cast<int>(piece.size()), piece.data());
       continue;
     }
     if (parsed == kPieceNotFinite) {
-      VISION_LOG("[ERROR]object piece %d beyond range, not an object: %s\r\n", static_cast<int>(i),
-                 pieces[i].c_str());
+      VISION_LOG("[ERROR]object piece %d beyond range, not an object: %.*s\r\n", static_cast<int>(i),
+                 static_cast<int>(piece.size()), piece.data());
       continue;
     }
     if (std::fabs(static_cast<double>(point.x) - kNoObjectX) < kNoObjectTolerance) return 0;
@@ -112,7 +114,7 @@ int OnTCPCmd(const char* text) {
     entry.attribute = point.attribute;
     VISION_LOG("test tcp:%1.3f %1.3f %1.3f %d \r\n", point.x, point.y, point.r, point.attribute);
   }
-  const int count = pieces.empty() ? -1 : points;
+  const int count = pieces.total == 0 ? -1 : points;
   VISION_LOG("test Count:%d\r\n", count);
 
   const Conveyor& conveyor = gConveyor[comNum];

@@ -3,12 +3,15 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <locale.h>
 
 namespace {
 
 constexpr long kIntegerSaturation = 1000000000L;
 constexpr std::size_t kPointFields = 4;
+constexpr std::size_t kNumberBuffer = 128;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -55,11 +58,14 @@ locale_t cLocale() {
 
 }  // namespace
 
-int parseCnvVisonData(std::string_view text, std::vector<std::string>& pieces) {
+int parseCnvVisonData(std::string_view text, VisionTextPieces& pieces) {
+  pieces.kept = 0;
+  pieces.total = 0;
   if (text.empty()) return 0;
   for (;;) {
     const std::size_t sep = text.find(';');
-    pieces.emplace_back(text.substr(0, sep));
+    if (pieces.kept < VisionTextPieces::kCapacity) pieces.piece[pieces.kept++] = text.substr(0, sep);
+    ++pieces.total;
     if (sep == std::string_view::npos) return 1;
     text.remove_prefix(sep + 1);
   }
@@ -70,7 +76,15 @@ double ReadVisionDecimal(std::string_view field) {
   const std::size_t length = decimalPrefix(s);
   if (length == 0) return 0.0;
   // Only a validated decimal reaches the conversion, so it cannot take the
-  // special values or hexadecimal it would otherwise accept.
+  // special values or hexadecimal it would otherwise accept. Numbers of any
+  // sensible length are copied on the stack; only an absurdly long one
+  // costs an allocation.
+  char buffer[kNumberBuffer];
+  if (length < sizeof buffer) {
+    std::memcpy(buffer, s.data(), length);
+    buffer[length] = '\0';
+    return strtod_l(buffer, nullptr, cLocale());
+  }
   const std::string number(s.substr(0, length));
   return strtod_l(number.c_str(), nullptr, cLocale());
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 // The camera's frame text: "comNum;x,y,r,attribute;x,y,r,attribute...".
 
@@ -15,9 +15,20 @@ struct stVisionTracePoint {
   std::uint8_t attribute;
 };
 
-// Appends the ";" pieces of the text to `pieces`, empty pieces kept (n
-// separators give n + 1 pieces). 0 for an empty text (nothing appended), else 1.
-int parseCnvVisonData(std::string_view text, std::vector<std::string>& pieces);
+// The ";" pieces of one frame text as views into it: the first kCapacity are
+// kept, `total` counts them all. Fixed storage: the intake runs under the
+// host's kernel-call lock and allocates nothing.
+struct VisionTextPieces {
+  static constexpr std::size_t kCapacity = 101;
+  std::array<std::string_view, kCapacity> piece{};
+  std::size_t kept = 0;
+  std::size_t total = 0;
+};
+
+// Splits the text into `pieces` (previous contents replaced), empty pieces
+// kept (n separators give n + 1 pieces). 0 for an empty text (no pieces),
+// else 1.
+int parseCnvVisonData(std::string_view text, VisionTextPieces& pieces);
 
 // What became of an object piece.
 enum VisionPieceResult : int {

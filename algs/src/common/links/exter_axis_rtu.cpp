@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "common/kernel/core_interface.h"
+#include "common/kernel/motion_state.h"
 
 namespace ExterAxisRTU {
 
@@ -129,13 +130,21 @@ void exterAxisRTU::noteBusy() {
 
 bool exterAxisRTU::readStatus() {
   if (shm_ == nullptr) return false;
+  const std::uint32_t cycle = gSystick;
+  if (statusRead_ && statusCycle_ == cycle) return true;
+  statusRead_ = true;
+  statusCycle_ = cycle;
+  if (busyGap_ != 0 && cycle - busyTry_ < busyGap_) return true;
   switch (tryLock()) {
     case Lock::kTaken:
       std::memcpy(&status_, shm_, sizeof(status_));
       sem_v();
       missing_ = false;
+      busyGap_ = 0;
       break;
     case Lock::kBusy:
+      busyTry_ = cycle;
+      busyGap_ = busyGap_ == 0 ? 1 : std::min(2 * busyGap_, kMaxBusyGapCycles);
       noteBusy();
       break;
     case Lock::kFailed:
@@ -274,6 +283,7 @@ int exterAxisRTU::clearAlarm(std::uint32_t* index) {
   if (lock == Lock::kTaken) {
     sem_v();
     missing_ = false;
+    busyGap_ = 0;
   }
   return -1;
 }

@@ -9,8 +9,13 @@
 // offline values while the driver is offline.
 //
 // Nothing here waits inside the control cycle: whether the driver is online is
-// a flag kept by a watching thread, and the status semaphore is only tried;
-// while the driver holds it the getters answer from the last status read.
+// a flag kept by a watching thread, and the status semaphore is only tried,
+// at most once per cycle: the first getter of a cycle copies the status (or,
+// while the driver holds the semaphore, keeps the last copy) and every getter
+// of that cycle answers from the copy. While the driver keeps holding the
+// semaphore the try is repeated after 1, 2, 4 and then every
+// kMaxBusyGapCycles cycles, so that a stalled driver costs the cycle a system
+// call only now and then.
 
 #include <cstdint>
 
@@ -21,6 +26,10 @@ namespace ExterAxisRTU {
 
 class exterAxisRTU {
  public:
+  // Longest gap between two tries of a semaphore the driver holds: 32 ms,
+  // about the driver's own status period.
+  static constexpr std::uint32_t kMaxBusyGapCycles = 8;
+
   // Built by Init() at the kernel's set-up (or else on first use); never
   // removes the IPC objects (the driver waits for them).
   static exterAxisRTU& instance();
@@ -57,7 +66,7 @@ class exterAxisRTU {
 
   // The online flag as the cycle sees it.
   bool driverOnline() const { return online_.online(); }
-  // Status reads that found the semaphore held and used the last status.
+  // Tries of the status semaphore that found it held and kept the last status.
   std::uint32_t statusMisses() const { return misses_; }
   // The status memory is attached.
   bool attached() const { return shm_ != nullptr; }
@@ -74,8 +83,10 @@ class exterAxisRTU {
   int sendNew(long type, std::int32_t cmd, ExterAxisValue value, std::uint32_t* index);
   int sendCurrent(long type, std::int32_t cmd, std::int32_t value, std::uint32_t* index);
   int send(long type, std::int32_t cmd, ExterAxisValue value, std::uint32_t index);
-  // Copies the status block into status_ under the semaphore, or keeps the
-  // last copy while the driver holds it; false when the memory is absent.
+  // The status of this cycle in status_: on the cycle's first call the block
+  // is copied under the semaphore, or the last copy kept while the driver
+  // holds it; later calls of the same cycle read that copy. False when the
+  // memory is absent.
   bool readStatus();
 
   DriverOnlineWatch online_{kOnlineMarker};
@@ -86,6 +97,13 @@ class exterAxisRTU {
   int semId_ = -1;
   ExterAxisCmdMsg msg_{};
   ExterAxisStatus status_{};
+  // Cycle (gSystick) of the last status read; statusRead_ once there was one.
+  std::uint32_t statusCycle_ = 0;
+  bool statusRead_ = false;
+  // Cycle of the last try that found the semaphore held, and the cycles to
+  // wait from it before the next try (0: try every cycle).
+  std::uint32_t busyTry_ = 0;
+  std::uint32_t busyGap_ = 0;
   void* shm_ = nullptr;
   std::uint32_t counter_ = 0;
   // Index the driver reports at reachedIndex once the last numbered message is

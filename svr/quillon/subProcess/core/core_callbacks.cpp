@@ -6,7 +6,8 @@
 #include "log/line_log.h"
 #include "settings/kernel_values.h"
 #include "subProcess/core/core_sub_process.h"
-#include "subProcess/factory_access.h"
+#include "subProcess/core/kernel_log_drain.h"
+#include "subProcess/core/kernel_log_ring.h"
 
 namespace {
 
@@ -48,12 +49,9 @@ double getValue(const char* key) {
   return loadKernelValue(zelor::paths::kDataSettings, key);
 }
 
-void log(const char* text) {
-  if (text == nullptr) return;
-  // The debug sub-process's log stream takes the line once it exists; until
-  // then no sub-process of that kind is registered and the line is dropped.
-  if (subProcessFactory().getInterface(ISubProcess::DEBUG) == nullptr) return;
-}
+// Called inside the cycle: the line goes into the lock-free ring, which a
+// thread outside the cycle drains into the data server's log.
+void log(const char* text) { kernelLogRing().push(text); }
 
 }  // namespace
 

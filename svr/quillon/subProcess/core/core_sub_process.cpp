@@ -50,7 +50,8 @@ CoreSubProcess::~CoreSubProcess() {
 
 void CoreSubProcess::start() {
   mailbox_.setRunning(true);
-  std::lock_guard<std::mutex> lock(callMutex_);
+  logDrain_.start();
+  std::lock_guard<zelor::common::ipc::PiMutex> lock(callMutex_);
   startKernel(param_.rtsParam, &table_);
 }
 
@@ -59,10 +60,11 @@ void CoreSubProcess::stop() {
   mailbox_.wake();
   status_ = kNotRunning;
   IsInMainLoop.store(0);
+  logDrain_.stop();
 }
 
 void CoreSubProcess::interCall(int id, void* in, void* out, void** ret) {
-  std::lock_guard<std::mutex> lock(callMutex_);
+  std::lock_guard<zelor::common::ipc::PiMutex> lock(callMutex_);
   const CoreCall* call = findCoreCall(id);
   if (call == nullptr) {
     ZLOG_ERROR("Can't find methid id:%d", id);

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/ipc/pi_mutex.h"
 #include "common/kernel/core_interface.h"
+#include "subProcess/core/kernel_log_drain.h"
 #include "subProcess/core/packet_mailbox.h"
 #include "subProcess/core/packet_ring.h"
 #include "subProcess/i_sub_process.h"
@@ -49,6 +51,11 @@ class CoreSubProcess : public ISubProcess {
   void* rtsParam() const { return param_.rtsParam; }
   void setRunningStatus() { status_ = kRunning; }
 
+  // Serialises every kernel call, the cycle's included. It inherits priority:
+  // a caller of normal priority that holds it runs at the cycle's priority
+  // while the cycle waits for it.
+  zelor::common::ipc::PiMutex& callMutex() { return callMutex_; }
+
  private:
   struct Param {
     int queueSize;
@@ -59,8 +66,10 @@ class CoreSubProcess : public ISubProcess {
   PacketRing unused_;  // built and released with the others, never filled
   PacketRing pool_;
   core_interface table_{};
-  std::mutex callMutex_;
+  zelor::common::ipc::PiMutex callMutex_;
   PacketMailbox mailbox_;
+  // Writes the kernel's log lines into the data server's log while started.
+  KernelLogDrain logDrain_{kernelLogRing()};
 };
 
 // The process-wide callback table handed to the kernel.

@@ -5,10 +5,13 @@
 #include <cstring>
 
 #include "log/line_log.h"
+#include "subProcess/core/kernel_log_drain.h"
+#include "subProcess/core/kernel_log_ring.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using zelor::common::ipc::PiMutex;
 constexpr int kMinPacketBytes = 7;
 constexpr int kPacketBytes = static_cast<int>(sizeof(Packet));
 
@@ -17,20 +20,21 @@ constexpr int kPacketBytes = static_cast<int>(sizeof(Packet));
 void PacketMailbox::setRunning(bool running) { running_.store(running); }
 
 void PacketMailbox::wake() {
-  std::lock_guard<std::mutex> lock(replyMutex_);
+  std::lock_guard<PiMutex> lock(replyMutex_);
   replyCond_.notify_all();
 }
 
 int PacketMailbox::fetch(Packet* dst) {
   if (dst == nullptr || requestPending_.load() == 0) return 0;
-  std::lock_guard<std::mutex> lock(requestMutex_);
+  std::lock_guard<PiMutex> lock(requestMutex_);
   std::memcpy(dst, &request_, sizeof request_);
   return 1;
 }
 
 void PacketMailbox::answer(const Packet* src) {
-  if (src == nullptr) ZLOG_WARN("You will try send null package");
-  std::lock_guard<std::mutex> lock(replyMutex_);
+  // Inside the cycle: the warning leaves through the kernel's log ring.
+  if (src == nullptr) kernelLogRing().push("You will try send null package");
+  std::lock_guard<PiMutex> lock(replyMutex_);
   // Cleared before the requester can see the reply: cleared after it, the
   // flag could belong to the next requester's request, which the kernel would
   // then never fetch.
@@ -47,20 +51,20 @@ void PacketMailbox::receivePackage(int id, const char* src, int len) {
     std::printf("[receivePackage] cmd lost:id : %d .\n", id);
     return;
   }
-  std::lock_guard<std::mutex> lock(requestMutex_);
+  std::lock_guard<PiMutex> lock(requestMutex_);
   std::memset(&request_, 0, sizeof request_);
   std::memcpy(&request_, src, static_cast<std::size_t>(len));
   requestPending_.store(1);
 }
 
-// Takes the ready reply when it answers command id; another command's reply
-// (a late answer to an earlier requester) is discarded. Called with the
-// reply mutex held.
-bool PacketMailbox::pullPackage(char* dst, int id, int* dstLen) {
+// Another command's reply (a late answer to an earlier requester) is
+// discarded; the caller reports it once the mutex is released.
+bool PacketMailbox::pullPackage(char* dst, int id, int* dstLen, int* discarded) {
+  *discarded = -1;
   if (!replyReady_) return false;
   replyReady_ = false;
   if (reply_.cmdId != static_cast<std::uint16_t>(id)) {
-    std::printf("[pullPackage] id: %d, reply of id %d discarded .\n", id, reply_.cmdId);
+    *discarded = reply_.cmdId;
     return false;
   }
   reply_.header[0] = kPacketHeaderByte;
@@ -74,11 +78,13 @@ bool PacketMailbox::pullPackage(char* dst, int id, int* dstLen) {
 }
 
 void PacketMailbox::discardLateReply(int id) {
-  std::lock_guard<std::mutex> lock(replyMutex_);
-  if (replyReady_) {
-    std::printf("[END] id: %d, send_flag is true !!! reset .\n", id);
+  bool discarded = false;
+  {
+    std::lock_guard<PiMutex> lock(replyMutex_);
+    discarded = replyReady_;
     replyReady_ = false;
   }
+  if (discarded) std::printf("[END] id: %d, send_flag is true !!! reset .\n", id);
 }
 
 int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int* dstLen, int timeoutUs) {
@@ -100,8 +106,15 @@ int PacketMailbox::exchange(int id, const char* src, int srcLen, char* dst, int*
   bool ok = false;
   int rounds = 0;
   for (;; ++rounds) {
-    std::unique_lock<std::mutex> lock(replyMutex_);
-    if (pullPackage(dst, id, dstLen)) {
+    std::unique_lock<PiMutex> lock(replyMutex_);
+    int discarded = -1;
+    const bool pulled = pullPackage(dst, id, dstLen, &discarded);
+    if (discarded >= 0) {
+      lock.unlock();
+      std::printf("[pullPackage] id: %d, reply of id %d discarded .\n", id, discarded);
+      continue;
+    }
+    if (pulled) {
       ok = true;
       break;
     }

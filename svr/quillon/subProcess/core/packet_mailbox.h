@@ -1,17 +1,19 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
+#include "common/ipc/pi_mutex.h"
 #include "common/protocol/packet.h"
 
 // The one-slot mailbox between the requesters and the motion kernel: a
 // requester posts one packet and waits up to 2 s; during its cycle the kernel
 // fetches the pending packet (fetch) and answers it (answer), which wakes the
 // requester. Its locks are its own, never the core's call mutex, because the
-// kernel answers while the cycle holds that mutex.
+// kernel answers while the cycle holds that mutex. The locks the kernel side
+// takes inherit priority and guard nothing but a copy: a requester holding
+// one never prints or waits, so the cycle waits at most for that copy.
 class PacketMailbox {
  public:
   static constexpr int kTimeoutUs = 2'000'000;
@@ -36,18 +38,20 @@ class PacketMailbox {
 
  private:
   void receivePackage(int id, const char* src, int len);
-  bool pullPackage(char* dst, int id, int* dstLen);
+  // Takes the ready reply when it answers id; *discarded gets the command id
+  // of another command's reply that it dropped, else -1. Reply mutex held.
+  bool pullPackage(char* dst, int id, int* dstLen, int* discarded);
   void discardLateReply(int id);
 
   std::atomic<bool> running_{false};
   std::mutex exchangeMutex_;
 
   std::atomic<std::uint8_t> requestPending_{0};
-  std::mutex requestMutex_;
+  zelor::common::ipc::PiMutex requestMutex_;
   Packet request_{};
 
   bool replyReady_ = false;
-  std::mutex replyMutex_;
-  std::condition_variable replyCond_;
+  zelor::common::ipc::PiMutex replyMutex_;
+  zelor::common::ipc::PiCondition replyCond_;
   Packet reply_{};
 };

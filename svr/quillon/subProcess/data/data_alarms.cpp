@@ -35,12 +35,14 @@ void DataSubProcess::setAlarm(int id) {
   std::lock_guard<std::mutex> lock(alarmMutex_);
   DATA_LOG(kInfo, "GET ALARMS: alarm ID: {}\n", id);
   alarms_.insert(id);
+  controllerAlarm_.store(true);
 }
 
 void DataSubProcess::clearAlarmSet() {
   std::lock_guard<std::mutex> lock(alarmMutex_);
   for (int id : alarms_) DATA_LOG(kInfo, "Clear ALARMS: alarm ID: {}\n", id);
   alarms_.clear();
+  controllerAlarm_.store(false);
 }
 
 std::set<int> DataSubProcess::getAlarmSet() const {
@@ -55,7 +57,8 @@ int DataSubProcess::getControllerAlarmStatus(DataSubProcess* server) {
 }
 
 bool DataSubProcess::inAlarmNow() {
-  if (!getAlarmSet().empty()) return true;
+  // The flag, not the set: this runs on the host's cycle.
+  if (controllerAlarm_.load()) return true;
   std::uint8_t bytes[kAlarmBytes];
   readKernelAlarms(bytes);
   for (std::uint8_t b : bytes) {

@@ -11,6 +11,12 @@ namespace {
 constexpr int kScanPeriod = 5;
 constexpr int kJoints = 4;
 
+// Mode changes noted by the monitor for the 200 ms duty's log.
+constexpr std::uint8_t kNoteAuto = 1u << 0;
+constexpr std::uint8_t kNoteManual = 1u << 1;
+constexpr std::uint8_t kNoteSwitchEnable = 1u << 2;
+constexpr std::uint8_t kNoteSwitchDisable = 1u << 3;
+
 template <typename T>
 T load(T& field) {
   return std::atomic_ref<T>(field).load(std::memory_order_relaxed);
@@ -24,7 +30,8 @@ void store(T& field, T value) {
 }  // namespace
 
 // The cyclic monitor, on the host's cycle thread before the kernel's cycle:
-// nothing here waits for the kernel.
+// nothing here waits for the kernel or a data-server thread, and nothing is
+// logged here: mode changes are noted for the 200 ms duty.
 void DataSubProcess::monitor(AxesGroupRef* record) {
   if (record == nullptr) return;
   robotData_ = record;
@@ -60,11 +67,11 @@ void DataSubProcess::monitor(AxesGroupRef* record) {
 
   if (autoMode == 2) {
     if (controlType_.exchange(kControlAuto) != kControlAuto) {
-      DATA_LOG(kInfo, "monitor: controlType change to auto");
+      monitorNotes_.fetch_or(kNoteAuto);
       controlTypeChanged_ = 1;
     }
   } else if (controlType_.exchange(kControlManual) != kControlManual) {
-    DATA_LOG(kInfo, "monitor: controlType change to manual");
+    monitorNotes_.fetch_or(kNoteManual);
     controlTypeChanged_ = 1;
     enablingAllowed_ = load(record->m_HoldWord) != 0 ? 0 : 1;
   }
@@ -72,12 +79,12 @@ void DataSubProcess::monitor(AxesGroupRef* record) {
   if (controlType_.load() == kControlManual && enablingAllowed_.load() != 0) {
     if (enabled && !inAlarmNow()) {
       if (switchState_.exchange(kSwitchEnabled) != kSwitchEnabled) {
-        DATA_LOG(kInfo, "monitor: three position switch change to enable");
+        monitorNotes_.fetch_or(kNoteSwitchEnable);
         switchChanged_ = 1;
       }
     } else if (!enabled) {
       if (switchState_.exchange(kSwitchDisabled) != kSwitchDisabled) {
-        DATA_LOG(kInfo, "monitor: three position switch change to disable");
+        monitorNotes_.fetch_or(kNoteSwitchDisable);
         switchChanged_ = 1;
       }
     }
@@ -121,4 +128,12 @@ void DataSubProcess::forwardScriptAlarm() {
   if (code == 0) return;
   setAlarm(code);
   flag.store(0);
+}
+
+void DataSubProcess::logMonitorChanges() {
+  const std::uint8_t notes = monitorNotes_.exchange(0);
+  if ((notes & kNoteAuto) != 0) DATA_LOG(kInfo, "monitor: controlType change to auto");
+  if ((notes & kNoteManual) != 0) DATA_LOG(kInfo, "monitor: controlType change to manual");
+  if ((notes & kNoteSwitchEnable) != 0) DATA_LOG(kInfo, "monitor: three position switch change to enable");
+  if ((notes & kNoteSwitchDisable) != 0) DATA_LOG(kInfo, "monitor: three position switch change to disable");
 }

@@ -190,6 +190,9 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   void followControlType(AxesGroupRef* record);
   void followSwitch(AxesGroupRef* record);
   void forwardScriptAlarm();
+  // Logs the mode changes the monitor noted since the last call; on the
+  // 200 ms duty, never on the host's cycle.
+  void logMonitorChanges();
   void reactToCollision(std::uint32_t mask);
   void setCollisionAlarm(std::uint32_t mask, int otherwise);
   void leaveDragMode();
@@ -243,6 +246,8 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   std::atomic<std::uint8_t> switchChanged_{0};
   std::atomic<std::uint8_t> controlTypeChanged_{0};
   std::atomic<std::uint8_t> enablingAllowed_{0};
+  // Mode changes the monitor saw and the 200 ms duty has not logged yet.
+  std::atomic<std::uint8_t> monitorNotes_{0};
   std::atomic<int> dragMode_{kDragOff};
   std::atomic<std::time_t> enableTime_{0};
   std::atomic<double> axisPosition_[6] = {};
@@ -255,6 +260,9 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   std::mutex alarmStatusMutex_;
   mutable std::mutex alarmMutex_;
   std::set<int> alarms_;
+  // Whether alarms_ holds any alarm, kept beside it for the host's cycle,
+  // which must not take alarmMutex_.
+  std::atomic<bool> controllerAlarm_{false};
   std::uint32_t lastCollision_ = 0;
   std::uint8_t lastAlgsAlarms_[32] = {};
   std::uint32_t lastServoError_[4] = {};

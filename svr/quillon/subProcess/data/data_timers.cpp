@@ -28,6 +28,8 @@ void DataSubProcess::conn_timeout(int fd, short, void* arg) {
 }
 
 void DataSubProcess::tick200ms() {
+  // The cyclic monitor's mode changes, logged away from the host's cycle.
+  logMonitorChanges();
   // 1. Connection watchdog.
   if (connected_.load() != 0) {
     if (++connCounter_ > kWatchdogLimit) connected_ = 0;

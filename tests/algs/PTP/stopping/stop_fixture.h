@@ -3,10 +3,13 @@
 // The stops, the pause and the playback driven as the profile stage drives
 // them, one simulated cycle at a time: in mode 4 the playback runs the entry
 // in execution, in mode 14 the conveyor stop; a stop requested in mode 7 runs
-// in the same cycle, after the playback. Each cycle ends as the output stage
-// ends it: joint speed = (nextPos - commanded) / period, then the commanded
-// joints take nextPos. Entries are planned from real packets by the real
-// planners through the pipeline stand-in.
+// in the same cycle, after the playback, through the kernel's own stop
+// dispatch. Each cycle ends with the kernel's joint speeds from the set
+// points, then the commanded joints take the set points. Entries are planned
+// from real packets by the real planners through the pipeline stand-in.
+// Every stop run to its end is checked against what any stop must do: no
+// joint (or, along a path, the path) ever speeds up or turns back, and the
+// arm ends at rest where the stop left it.
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,7 @@
 #include "PTP/stopping/path_stop.h"
 #include "PTP/stopping/playback.h"
 #include "PTP/stopping/stop_state.h"
+#include "common/cycle/profile.h"
 #include "common/kernel/alarms.h"
 #include "common/kernel/kernel_state.h"
 #include "common/kernel/motion_state.h"
@@ -59,26 +63,6 @@ inline void SetSpeeds(const Joints& v) {
 }
 
 inline void JumpPreDealAdapter(PackedBaseCmd* cmd, PreDealData*, PreDealData* entry) { JUMPPreDeal(cmd, entry); }
-
-// The stop of the kind in force, as the output stage runs it in mode 7.
-inline void RunStopKind() {
-  switch (gStopMode) {
-    case kStopEmergency:
-      EmergencyStop();
-      break;
-    case kStopSmooth:
-      SmoothStopS();
-      break;
-    case kStopPath:
-      PathStop();
-      break;
-    case kStopTeach:
-      TeachStop();
-      break;
-    default:
-      break;
-  }
-}
 
 // One simulated cycle: what it ran and the set point it left.
 struct CycleRecord {
@@ -214,12 +198,12 @@ class Stops : public KernelCommands {
       r.stopped = true;
     }
     if (gRobotPrfMode == kPrfStop) {
-      RunStopKind();
+      ::RunStop();
       r.stopped = true;
     }
     r.stopSpeed = Speeds();
     r.setPoint = SetPoints();
-    for (int j = 0; j < 4; ++j) gRobotAxisMove.nextVel[j] = (r.setPoint[j] - r.commanded[j]) / gPeriodTime;
+    CalAxisSpeed(false);
     r.speed = Speeds();
     SetCommanded(r.setPoint);
     r.pathParam = gPreDealData.pathParam;
@@ -234,11 +218,42 @@ class Stops : public KernelCommands {
     for (int i = 0; i < maxCycles && more(); ++i) out.push_back(Cycle());
     return out;
   }
-  // Runs the stop in progress to its finish (back in mode 0).
+  // Runs the stop in progress to its finish (back in mode 0) and checks it
+  // against the invariants of every stop.
   std::vector<CycleRecord> RunStop(int maxCycles = 2000) {
+    const bool alongPath = gRobotPrfMode == kPrfConveyorStop || gStopMode == kStopPath;
+    const Joints before = Speeds();
+    const double pathBefore = std::fabs(gPreDealData.pathSpeed);
     auto out = CyclesWhile([] { return gRobotPrfMode == kPrfStop || gRobotPrfMode == kPrfConveyorStop; }, maxCycles);
     EXPECT_EQ(gRobotPrfMode, kPrfIdle) << "the stop finished within " << maxCycles << " cycles";
+    ExpectSlowsDownToRest(out, before, pathBefore, alongPath);
     return out;
+  }
+
+  // A stop never speeds a joint up or turns it back (along a path: never
+  // speeds the path up), and leaves the arm at rest on its last set point.
+  static void ExpectSlowsDownToRest(const std::vector<CycleRecord>& cycles, const Joints& before, double pathBefore,
+                                    bool alongPath) {
+    constexpr double kSlack = 1e-9;
+    Joints last = before;
+    double lastPathSpeed = pathBefore;
+    for (std::size_t k = 0; k < cycles.size(); ++k) {
+      const CycleRecord& r = cycles[k];
+      if (alongPath) {
+        EXPECT_LE(std::fabs(r.pathSpeed), lastPathSpeed + kSlack) << "the path sped up in stop cycle " << k + 1;
+        lastPathSpeed = std::fabs(r.pathSpeed);
+        continue;
+      }
+      for (int j = 0; j < 4; ++j) {
+        EXPECT_LE(std::fabs(r.speed[j]), std::fabs(last[j]) + kSlack)
+            << "joint " << j + 1 << " sped up in stop cycle " << k + 1;
+        EXPECT_GE(r.speed[j] * last[j], -kSlack) << "joint " << j + 1 << " turned back in stop cycle " << k + 1;
+      }
+      last = r.speed;
+    }
+    if (gRobotPrfMode != kPrfIdle) return;
+    for (int j = 0; j < 4; ++j) EXPECT_LT(std::fabs(gRobotAxisMove.nextVel[j]), 1e-6) << "joint " << j + 1 << " at rest";
+    EXPECT_EQ(Commanded(), SetPoints()) << "the commanded joints are the stop's last set point";
   }
   // Runs the entry in execution until it has finished.
   std::vector<CycleRecord> RunEntry(int maxCycles = 20000) {

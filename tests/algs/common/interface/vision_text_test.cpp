@@ -26,13 +26,27 @@ TEST(VisionText, SplitKeepsEmptyPieces) {
       {"0;;1,2,3,4", 1, {"0", "", "1,2,3,4"}},
       {";;;", 1, {"", "", "", ""}},
   };
+  VisionTextPieces pieces;
   for (const Case& c : cases) {
-    std::vector<std::string> pieces{"kept"};
+    // What an earlier text left is replaced.
+    parseCnvVisonData("a;b;c;d;e;f", pieces);
     EXPECT_EQ(parseCnvVisonData(c.text, pieces), c.result) << '"' << c.text << '"';
-    std::vector<std::string> expected{"kept"};
-    expected.insert(expected.end(), c.pieces.begin(), c.pieces.end());
-    EXPECT_EQ(pieces, expected) << "pieces are appended; \"" << c.text << '"';
+    EXPECT_EQ(pieces.total, c.pieces.size()) << '"' << c.text << '"';
+    ASSERT_EQ(pieces.kept, c.pieces.size()) << '"' << c.text << '"';
+    for (std::size_t i = 0; i < pieces.kept; ++i) EXPECT_EQ(pieces.piece[i], c.pieces[i]) << '"' << c.text << '"';
   }
+}
+
+// Past the fixed capacity the pieces are counted, not kept.
+TEST(VisionText, SplitKeepsTheFirstPiecesAndCountsAll) {
+  std::string text = "0";
+  for (int i = 1; i <= 150; ++i) text += ";" + std::to_string(i);
+  VisionTextPieces pieces;
+  EXPECT_EQ(parseCnvVisonData(text, pieces), 1);
+  EXPECT_EQ(pieces.total, 151u);
+  ASSERT_EQ(pieces.kept, VisionTextPieces::kCapacity);
+  EXPECT_EQ(pieces.piece[0], "0");
+  EXPECT_EQ(pieces.piece[VisionTextPieces::kCapacity - 1], std::to_string(VisionTextPieces::kCapacity - 1));
 }
 
 TEST(VisionText, DecimalsFollowTheGrammarOnly) {
@@ -53,6 +67,11 @@ TEST(VisionText, DecimalsFollowTheGrammarOnly) {
     EXPECT_TRUE(std::isfinite(got)) << '"' << c.field << '"';
   }
   EXPECT_TRUE(std::isinf(ReadVisionDecimal("1e400"))) << "beyond double's range the grammar still yields a number";
+  // Long numbers read whole, on either side of the conversion's stack buffer.
+  for (std::size_t zeros : {100u, 126u, 127u, 128u, 400u}) {
+    EXPECT_EQ(ReadVisionDecimal(std::string(zeros, '0') + "1.5,7"), 1.5) << zeros << " leading zeros";
+    EXPECT_EQ(ReadVisionDecimal("-1." + std::string(zeros, '0') + "1"), -1.0) << zeros << " zeros after the point";
+  }
 }
 
 TEST(VisionText, IntegersAndBytes) {

@@ -147,10 +147,12 @@ TEST(ExterAxisLink, MoveCompletionReadyAndStatusFollowTheDriver) {
   status.cmdIndex = 2;
   status.reachedIndex = 2;  // the enable is done, the move is not
   driver.writeStatus(status);
+  zelor::test::nextCycle();
   ASSERT_EQ(getCmdAllDone(&done), 0);
   EXPECT_FALSE(done);
   status.reachedIndex = 3;  // the move's index + 1: arrived
   driver.writeStatus(status);
+  zelor::test::nextCycle();
   ASSERT_EQ(getCmdAllDone(&done), 0);
   EXPECT_TRUE(done);
 
@@ -161,6 +163,7 @@ TEST(ExterAxisLink, MoveCompletionReadyAndStatusFollowTheDriver) {
   EXPECT_FALSE(done);
   status.reachedIndex = 5;
   driver.writeStatus(status);
+  zelor::test::nextCycle();
   ASSERT_EQ(getCmdAllDone(&done), 0);
   EXPECT_TRUE(done);
   // An immediate command numbers nothing and leaves the wait as it was.
@@ -172,6 +175,7 @@ TEST(ExterAxisLink, MoveCompletionReadyAndStatusFollowTheDriver) {
            {0x0400, 1}, {0xFFFF, 1}, {0x03FF, 0}, {0xFBFF, 0}, {0x0000, 0}}) {
     status.statusWord = word;
     driver.writeStatus(status);
+    zelor::test::nextCycle();
     int got = -1;
     ASSERT_EQ(getReady(&got), 0);
     EXPECT_EQ(got, ready) << "state word 0x" << std::hex << word;
@@ -179,6 +183,7 @@ TEST(ExterAxisLink, MoveCompletionReadyAndStatusFollowTheDriver) {
 
   status = sampleStatus();
   driver.writeStatus(status);
+  zelor::test::nextCycle();
   float position = 0.0f;
   bool stopped = false;
   std::uint16_t alarm[2] = {};
@@ -199,6 +204,7 @@ TEST(ExterAxisLink, OfflineSendsNothingAndReportsTheOfflineValues) {
   FakeSlideDriver driver;
   ASSERT_TRUE(driver.opened());
   driver.writeStatus(sampleStatus());
+  zelor::test::nextCycle();
 
   std::uint32_t index = 0;
   EXPECT_EQ(setSpeed(3.0f, &index), -1);
@@ -244,6 +250,7 @@ TEST(ExterAxisLink, OfflineClearAlarmZeroesOnlyTheAlarmWordsInPlace) {
   unsigned char before[sizeof(ExterAxisStatus)];
   for (std::size_t i = 0; i < sizeof(before); ++i) before[i] = static_cast<unsigned char>(0xA0 + i);
   driver.writeBytes(before);
+  zelor::test::nextCycle();
 
   std::uint32_t index = 0;
   EXPECT_EQ(clearAlarm(&index), -1);
@@ -282,6 +289,7 @@ TEST(ExterAxisLink, SecondRunUsesTheObjectsAlreadyPresent) {
   block.reachedIndex = 7;
   block.position = 12.0f;
   driver.writeStatus(block);
+  zelor::test::nextCycle();
   semun two{};
   two.val = 2;  // a value only the driver could have set
   ASSERT_EQ(semctl(driver.semaphoreId(), 0, SETVAL, two), 0);
@@ -300,6 +308,7 @@ TEST(ExterAxisLink, SecondRunUsesTheObjectsAlreadyPresent) {
   EXPECT_FALSE(done);
   block.reachedIndex = 9;
   driver.writeStatus(block);
+  zelor::test::nextCycle();
   ASSERT_EQ(getCmdAllDone(&done), 0);
   EXPECT_TRUE(done);
 }

@@ -155,17 +155,18 @@ void DataServerPeer::answer(long sequence, const std::uint8_t* body, std::int64_
   std::chrono::milliseconds delay{0};
   std::vector<std::uint8_t> params;
   std::size_t logged = 0;
+  bool kernelSilent = false;
   {
     std::lock_guard lock(mutex_);
     logged = requests_.size();
     requests_.push_back(request);
-    if (unanswered_.count({request.id, request.ctrl}) != 0) return;
+    kernelSilent = unanswered_.count({request.id, request.ctrl}) != 0;
     const auto next = unansweredNext_.find({request.id, request.ctrl});
-    if (next != unansweredNext_.end() && next->second > 0) {
+    if (!kernelSilent && next != unansweredNext_.end() && next->second > 0) {
       --next->second;
-      return;
+      kernelSilent = true;
     }
-    mode = mode_;
+    mode = kernelSilent ? Mode::TimeoutEcho : mode_;
     if (mode == Mode::Delayed && !delays_.empty()) {
       delay = delays_.front();
       delays_.pop_front();

@@ -66,7 +66,8 @@ class DataServerPeer {
   // Raw answer parameter bytes as they are, filling up to the packet's end.
   void setRawAnswerBytes(std::vector<std::uint8_t> params);
 
-  // Requests of this id and control byte are taken and never answered.
+  // Requests of this id and control byte get no kernel reply: the peer
+  // answers them at once with the data server's failure answer.
   void setUnanswered(std::uint16_t id, std::uint8_t ctrl);
   // Only the next count requests of this id and control byte go unanswered.
   void setUnansweredNext(std::uint16_t id, std::uint8_t ctrl, int count);

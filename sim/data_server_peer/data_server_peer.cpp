@@ -223,7 +223,7 @@ void DataServerPeer::answer(long sequence, const std::uint8_t* body, std::int64_
   }
   if (mode == Mode::StaleFirst) {
     auto stale = std::make_unique<QueueMessage>(*reply);
-    stale->mtype = sequence + 1;
+    stale->mtype = sequence > 1 ? sequence - 1 : sequence + 1;  // a late reply of the request before
     std::memset(stale->body + kParamOffset, 0xEE, 8);
     msgsnd(replyMsq_, stale.get(), kQueueBodySize, IPC_NOWAIT);
   }

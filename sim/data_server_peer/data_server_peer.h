@@ -43,7 +43,7 @@ class DataServerPeer {
     NotReading,   // leave queue 102 alone
     NeverAnswer,  // take requests, answer none
     TimeoutEcho,  // the data server's failure answer: the request, its length raised by 2, marked failed
-    StaleFirst,   // a reply of another sequence first, then the real one
+    StaleFirst,   // a late reply of the request before first, then the real one
   };
 
   // Attaches (or creates) the status memory and opens (or creates) both

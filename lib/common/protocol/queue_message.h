@@ -12,8 +12,9 @@
 inline constexpr std::size_t kQueueBodySize = 2400;
 inline constexpr unsigned kRequestQueueId = 102;
 inline constexpr unsigned kReplyQueueId = 103;
-// A request's message type is its sequence number (any positive value); the
-// data server answers with the same type, so a reply belongs to one request.
+// A request's message type is any positive value, the control program's a
+// sequence number; the data server answers with the request's type, so a
+// reply belongs to one request. Type 1 is the type of unnumbered requests.
 inline constexpr long kReplyMessageType = 1;
 inline constexpr unsigned kCommandQueueBytes = 0x200000;
 // Command id of a text command; its NUL-terminated text starts at byte 7.
@@ -54,6 +55,7 @@ inline std::int64_t requestSentNs(const std::uint8_t* body) {
   return ns;
 }
 
+static_assert(kReplyStatusOffset + sizeof kReplyFailedMark <= kQueueBodySize, "the failure mark lies inside the body");
 static_assert(kRequestSentOffset + sizeof(std::int64_t) <= kQueueBodySize, "the send time lies inside the body");
 static_assert(kReplyStatusOffset >= sizeof(Packet), "the failure mark lies past every packet");
 static_assert(sizeof(long) == 8, "the queue message type is the platform's long");

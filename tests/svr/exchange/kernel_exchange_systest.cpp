@@ -79,7 +79,9 @@ TEST_F(KernelOverQueues, UnknownIdIsEchoedWithinACycleOrTwoUnderTheRequestsType)
     const auto reply = exchangeOverQueues(commandPacket(999, 0, 0), 2500, type);
     ASSERT_TRUE(reply.got) << type;
     EXPECT_EQ(reply.mtype, type);
-    if (type == 1) EXPECT_LT(reply.ms, 100.0);
+    if (type == 1) {
+      EXPECT_LT(reply.ms, 100.0);
+    }
     const std::uint8_t expected[] = {0xAA, 0xAA, 0x02, 0x00, 0xE7, 0x03, 0x00};
     EXPECT_EQ(std::memcmp(reply.body, expected, sizeof expected), 0);
     EXPECT_FALSE(replyFailed(reply.body)) << "the kernel's answer marked failed";

@@ -92,6 +92,8 @@ class LogCounter {
             if (!zelor::sim::readLogChannel(15, line, 100)) continue;
             if (line.find("recv packet faild") != std::string::npos) ++recvFailed_;
             if (line.find("waiting for a vaild value") != std::string::npos) ++validityWaitLines_;
+            if (line.find("cleared a msg in responseMsq") != std::string::npos) ++drainedLines_;
+            readCounts(line);
           }
         }) {}
   ~LogCounter() {
@@ -100,11 +102,30 @@ class LogCounter {
   }
   int recvFailed() const { return recvFailed_.load(); }
   int validityWaitLines() const { return validityWaitLines_.load(); }
+  int drainedLines() const { return drainedLines_.load(); }
+  // brevan's exchange counters as it last logged them (-1 before the first).
+  long matched() const { return matched_.load(); }
+  long drained() const { return drained_.load(); }
 
  private:
+  // "replies matched by sequence: N, drained late: M"
+  void readCounts(const std::string& line) {
+    static constexpr const char* kMatched = "replies matched by sequence: ";
+    static constexpr const char* kDrained = ", drained late: ";
+    const std::size_t at = line.find(kMatched);
+    if (at == std::string::npos) return;
+    const std::size_t late = line.find(kDrained, at);
+    if (late == std::string::npos) return;
+    matched_ = std::atol(line.c_str() + at + std::strlen(kMatched));
+    drained_ = std::atol(line.c_str() + late + std::strlen(kDrained));
+  }
+
   std::atomic<bool> stop_{false};
   std::atomic<int> recvFailed_{0};
   std::atomic<int> validityWaitLines_{0};
+  std::atomic<int> drainedLines_{0};
+  std::atomic<long> matched_{-1};
+  std::atomic<long> drained_{-1};
   std::thread thread_;
 };
 
@@ -482,6 +503,7 @@ int run(int pid, int seconds, const std::vector<std::string>& names, bool real) 
   auto prober = std::make_unique<Prober>(std::vector<int>{29999, 30003, 30004, 30005, 30006});
   CpuMeter load(pid);
   const int recvFailedBefore = log.recvFailed();
+  const int drainedLinesBefore = log.drainedLines();
   for (const Workload& w : list) {
     if (!names.empty() && std::find(names.begin(), names.end(), w.name) == names.end()) continue;
     for (int clients = 1; clients <= 2; ++clients) {
@@ -554,6 +576,11 @@ int run(int pid, int seconds, const std::vector<std::string>& names, bool real) 
   v.check(log.recvFailed() - recvFailedBefore == 0,
           "no \"recv packet faild\" line (" + std::to_string(log.recvFailed() - recvFailedBefore) + ")");
   std::printf("    \" waiting for a vaild value\" lines (one per 3 s of waiting): %d\n", log.validityWaitLines());
+  // brevan logs its counters at most once a second, while it exchanges.
+  std::printf("    replies matched by sequence: %ld, drained late: %ld (\"cleared a msg\" lines seen: %d)\n",
+              log.matched(), log.drained(), log.drainedLines() - drainedLinesBefore);
+  v.check(log.drainedLines() - drainedLinesBefore == 0,
+          "no reply drained late (" + std::to_string(log.drainedLines() - drainedLinesBefore) + ")");
   std::printf("    prober: %d probes, %d served beyond the limit\n", prober->probes(), prober->served());
   v.check(prober->served() == 0, "no probe served beyond the per-port limit");
   prober.reset();

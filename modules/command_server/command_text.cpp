@@ -20,11 +20,7 @@ std::string without(const std::string& text, const char* removed) {
 
 }  // namespace
 
-void appendReceived(std::string& pending, const char* bytes, std::size_t count) {
-  const void* zero = std::memchr(bytes, '\0', count);
-  const std::size_t n = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) : count;
-  pending.append(bytes, n);
-}
+void appendReceived(std::string& pending, const char* bytes, std::size_t count) { pending.append(bytes, count); }
 
 bool hasCommand(const std::string& pending) {
   return pending.find(')') != std::string::npos && pending.find('(') != std::string::npos;

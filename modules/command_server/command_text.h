@@ -19,7 +19,8 @@ struct CommandText {
   std::string echo;  // the command as received, without blanks, CR and LF
 };
 
-// Appends the count received bytes up to the first zero byte among them.
+// Appends the count received bytes, a zero byte like any other: a command
+// holding one fails its checks and gets its error reply.
 void appendReceived(std::string& pending, const char* bytes, std::size_t count);
 
 // The pending text holds a ")" and a "(" (anywhere).

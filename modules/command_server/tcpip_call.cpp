@@ -6,6 +6,7 @@
 #include <exception>
 #include <string_view>
 
+#include "command_server/command_reply.h"
 #include "command_server/command_table.h"
 #include "command_server/command_text.h"
 #include "common/ipc/robot_map.h"
@@ -79,17 +80,12 @@ int tcpipCall::callFunction(const std::string& name, const std::string& args, st
 
 void tcpipCall::runCommands(TCPServer_TCPIP* server, std::string& pending, bool deliver) {
   while (std::optional<CommandText> command = takeCommand(pending)) {
-    try {
-      std::string reply = "0,{},";
-      callFunction(command->name, command->args, reply);
-      reply += command->echo;
-      reply += ';';
-      if (deliver) server->sendData(reply.data(), static_cast<uint32_t>(reply.size()));
-      spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "func = {} args = {} return = {}\n",
-                               command->name, command->args, reply);
-    } catch (...) {
-      spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "has exception .........  \n");
-    }
+    // Every command is answered, one whose handler threw too.
+    const std::string reply =
+        replyTo(*command, [&](std::string& result) { callFunction(command->name, command->args, result); });
+    if (deliver) server->sendData(reply.data(), static_cast<uint32_t>(reply.size()));
+    spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "func = {} args = {} return = {}\n",
+                             command->name, command->args, reply);
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include "exchange/fair_mutex.h"
 
@@ -12,13 +14,14 @@ namespace interface {
 // for the whole program.
 class ExchangePack {
  public:
-  // Requests are polled for at most this many times, 1 ms apart.
-  static constexpr int kMaxPolls = 101;
-  // A reply within this many polls resets the slow-reply counter.
+  // The data server answers within 2 s of taking a request; the reply is
+  // waited for that long and this margin more.
+  static constexpr std::chrono::milliseconds kReplyWait{2500};
+  // A reply within this many 1 ms polls resets the slow-reply counter.
   static constexpr int kFastPolls = 11;
-  // Later than this many polls a reply is refused.
+  // Replies later than this many polls, or more slow replies in a row than
+  // kMaxSlowReplies, are logged as the data server falling behind.
   static constexpr int kLastAcceptedPoll = 99;
-  // More slow replies in a row than this fail every exchange until a fast one.
   static constexpr int kMaxSlowReplies = 19;
 
   constexpr ExchangePack() = default;
@@ -29,24 +32,37 @@ class ExchangePack {
   // limit, and clears the slow-reply counter.
   void open(const char* path);
 
-  // Sends the first min(length, 2400) bytes of request and waits about 0.1 s
-  // for the reply with the same command id; copies min(length, 2400) reply
-  // bytes into reply (into request when reply is null) and returns 2400.
-  // -1 when the request is null, cannot be sent or gets no reply in time;
-  // a request still waiting in queue 102 is then taken back.
+  // Sends the first min(length, 2400) bytes of request under the next
+  // sequence number and waits for the reply carrying that number; copies
+  // min(length, 2400) reply bytes into reply (into request when reply is
+  // null) and returns 2400. -1 when the request is null, cannot be sent,
+  // comes back marked failed or gets no reply within kReplyWait; the data
+  // server then did not hand it on, and a request still waiting in queue 102
+  // is taken back.
   int ExchangePackWithRT(void* request, unsigned length, void* reply);
 
   int slowReplies() const { return slowCnt_; }
+  // Replies taken as their own request's, and replies of other requests
+  // (late or foreign) drained, since the program started; logged at most
+  // once a second while exchanges run.
+  long matchedReplies() const { return matched_.load(std::memory_order_relaxed); }
+  long drainedReplies() const { return drained_.load(std::memory_order_relaxed); }
 
   msqInterface reqMsq;
   msqInterface respMsq;
 
  private:
   int drainReplies();
-  int takeBackRequests();
+  int takeBackRequest(long sequence);
+  long nextSequence();
+  void logCounts();
 
   FairMutex mutex_;
   int slowCnt_ = 0;
+  long sequence_ = 0;
+  std::atomic<long> matched_{0};
+  std::atomic<long> drained_{0};
+  std::chrono::steady_clock::time_point countsLogged_{};
 };
 
 }  // namespace interface

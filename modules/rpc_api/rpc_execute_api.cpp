@@ -1,6 +1,7 @@
 #include "rpc_api/rpc_execute_api.h"
 
 #include "common/util/json_util.h"
+#include "exchange/command_lock.h"
 #include "exchange/exchange_pack.h"
 
 namespace zelor::modules::rpcExecuteApis {
@@ -15,6 +16,7 @@ rpcExecuteApi::rpcExecuteApi() { zelor::common::util::JsonUtil::getControllerTyp
 rpcExecuteApi::~rpcExecuteApi() = default;
 
 int rpcExecuteApi::processTranslate(Packet* packet) {
+  const interface::CommandHold hold;
   return m_exchange.ExchangePackWithRT(packet, sizeof(Packet), nullptr) > 0 ? 1 : 0;
 }
 

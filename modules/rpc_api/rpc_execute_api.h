@@ -83,9 +83,10 @@ class rpcExecuteApi : public PluginBase {
   // The kernel's current user / tool frame (ids 250 / 251).
   static bool GetOverAllUser(tagCoordParamsFull& frame);
   static bool GetOverAllTool(tagCoordParamsFull& frame);
-  // Queues the frame and makes its index the current one.
-  static void RecoverAllUser(const tagCoordParamsFull& frame);
-  static void RecoverAllTool(const tagCoordParamsFull& frame);
+  // Queues the frame and makes its index the current one; false when the
+  // frame packet got no reply (the index is set all the same).
+  static bool RecoverAllUser(const tagCoordParamsFull& frame);
+  static bool RecoverAllTool(const tagCoordParamsFull& frame);
   // Selects the stored user and / or tool frame at once (-1: leave it).
   // 0, or -1 with "-(30000 + position),{}," for a frame that is not set.
   static int LoadSetUserTool(std::string& reply, int user, int tool, std::uint8_t position);

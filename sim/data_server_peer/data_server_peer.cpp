@@ -20,6 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kIdlePoll = 100us;
 constexpr auto kTick = 4ms;
+constexpr auto kDataServerLimit = 2s;
 constexpr std::size_t kParamOffset = 7;
 constexpr std::size_t kParamCapacity = sizeof(Packet) - kParamOffset;
 constexpr std::size_t kRawTextMax = 2048;
@@ -136,12 +137,14 @@ void DataServerPeer::serve() {
       std::this_thread::sleep_for(kIdlePoll);
       continue;
     }
-    answer(message->body, received);
+    answer(message->mtype, message->body, received);
   }
 }
 
-void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
+void DataServerPeer::answer(long sequence, const std::uint8_t* body, std::int64_t received) {
+  const Clock::time_point taken = Clock::now();
   PeerRequest request;
+  request.sequence = sequence;
   request.length = u16At(body + 2);
   request.id = u16At(body + 4);
   request.ctrl = body[6];
@@ -151,24 +154,25 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
   Mode mode;
   std::chrono::milliseconds delay{0};
   std::vector<std::uint8_t> params;
+  std::size_t logged = 0;
+  bool kernelSilent = false;
   {
     std::lock_guard lock(mutex_);
+    logged = requests_.size();
     requests_.push_back(request);
-    if (unanswered_.count({request.id, request.ctrl}) != 0) return;
+    kernelSilent = unanswered_.count({request.id, request.ctrl}) != 0;
     const auto next = unansweredNext_.find({request.id, request.ctrl});
-    if (next != unansweredNext_.end() && next->second > 0) {
+    if (!kernelSilent && next != unansweredNext_.end() && next->second > 0) {
       --next->second;
-      return;
+      kernelSilent = true;
     }
-    mode = mode_;
+    mode = kernelSilent ? Mode::TimeoutEcho : mode_;
     if (mode == Mode::Delayed && !delays_.empty()) {
       delay = delays_.front();
       delays_.pop_front();
     }
     if (request.ctrl & kCtrlQueued) {
-      const std::uint64_t index = ++queueIndex_;
-      params.resize(sizeof index);
-      std::memcpy(params.data(), &index, sizeof index);
+      params.resize(sizeof(std::uint64_t));  // the queue index, given on hand-over
     } else if (request.id == kTextCommandId) {
       params = rawAnswer_.empty() ? std::vector<std::uint8_t>{0} : rawAnswer_;
     } else if (auto found = readReplies_.find(request.id); found != readReplies_.end()) {
@@ -186,12 +190,29 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
     lastTick_ = tick;
   }
 
+  // Past the data server's limit nothing is handed on any more.
+  const std::int64_t sentNs = requestSentNs(body);
+  const Clock::time_point sent =
+      sentNs > 0 ? Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(sentNs)))
+                 : taken;
+  const bool tooLate = Clock::now() - std::min(sent, taken) > kDataServerLimit;
+  {
+    std::lock_guard lock(mutex_);
+    if (tooLate || mode == Mode::TimeoutEcho) {
+      requests_[logged].handedOver = false;
+    } else if (request.ctrl & kCtrlQueued) {
+      const std::uint64_t index = ++queueIndex_;
+      std::memcpy(params.data(), &index, sizeof index);
+    }
+  }
+
   auto reply = std::make_unique<QueueMessage>();
   std::memset(reply->body, 0, sizeof reply->body);
-  reply->mtype = kReplyMessageType;
-  if (mode == Mode::TimeoutEcho) {
+  reply->mtype = sequence;
+  if (mode == Mode::TimeoutEcho || tooLate) {
     std::memcpy(reply->body, body, std::min<std::size_t>(static_cast<std::size_t>(received), sizeof(Packet)));
     putU16(reply->body + 2, static_cast<std::uint16_t>(request.length + 2));
+    markReplyFailed(reply->body);
   } else {
     reply->body[0] = kPacketHeaderByte;
     reply->body[1] = kPacketHeaderByte;
@@ -202,7 +223,7 @@ void DataServerPeer::answer(const std::uint8_t* body, std::int64_t received) {
   }
   if (mode == Mode::StaleFirst) {
     auto stale = std::make_unique<QueueMessage>(*reply);
-    putU16(stale->body + 4, static_cast<std::uint16_t>(request.id + 1));
+    stale->mtype = sequence > 1 ? sequence - 1 : sequence + 1;  // a late reply of the request before
     std::memset(stale->body + kParamOffset, 0xEE, 8);
     msgsnd(replyMsq_, stale.get(), kQueueBodySize, IPC_NOWAIT);
   }

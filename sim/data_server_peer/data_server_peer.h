@@ -19,13 +19,21 @@ struct PeerRequest {
   std::uint8_t ctrl = 0;
   std::uint16_t length = 0;  // parameter bytes, as the request states them
   std::vector<std::uint8_t> params;
+  long sequence = 0;  // the request's message type, which its reply carries back
+  // Handed on as the data server hands a request to the kernel; false when
+  // it was answered as failed (the failure answer, or held past the data
+  // server's limit).
+  bool handedOver = true;
 };
 
 // Stand-in for the data server at the far end of the command queue pair: it
 // takes requests from queue 102 and answers on queue 103 as the data server's
-// packet-exchange thread does (type 1, 2400-byte bodies, the reply packet
-// 0xAA 0xAA, length = reply parameter bytes + 2, the request's id and control
-// byte), and owns the control-mode text of the status memory for the tests.
+// packet-exchange thread does (the request's message type, 2400-byte bodies,
+// the reply packet 0xAA 0xAA, length = reply parameter bytes + 2, the
+// request's id and control byte), and owns the control-mode text of the
+// status memory for the tests. Like the data server it hands nothing on
+// later than 2 s after a request was sent: a reply held past that is the
+// failure answer instead.
 class DataServerPeer {
  public:
   enum class Mode {
@@ -34,8 +42,8 @@ class DataServerPeer {
     Tick4ms,      // at most one answer per 4 ms tick, on the tick
     NotReading,   // leave queue 102 alone
     NeverAnswer,  // take requests, answer none
-    TimeoutEcho,  // the data server's time-out answer: the request, its length raised by 2
-    StaleFirst,   // a reply of another id first, then the real one
+    TimeoutEcho,  // the data server's failure answer: the request, its length raised by 2, marked failed
+    StaleFirst,   // a late reply of the request before first, then the real one
   };
 
   // Attaches (or creates) the status memory and opens (or creates) both
@@ -58,7 +66,8 @@ class DataServerPeer {
   // Raw answer parameter bytes as they are, filling up to the packet's end.
   void setRawAnswerBytes(std::vector<std::uint8_t> params);
 
-  // Requests of this id and control byte are taken and never answered.
+  // Requests of this id and control byte get no kernel reply: the peer
+  // answers them at once with the data server's failure answer.
   void setUnanswered(std::uint16_t id, std::uint8_t ctrl);
   // Only the next count requests of this id and control byte go unanswered.
   void setUnansweredNext(std::uint16_t id, std::uint8_t ctrl, int count);
@@ -73,7 +82,7 @@ class DataServerPeer {
 
  private:
   void serve();
-  void answer(const std::uint8_t* body, std::int64_t received);
+  void answer(long sequence, const std::uint8_t* body, std::int64_t received);
   bool requestsWaiting() const;
 
   int requestMsq_ = -1;

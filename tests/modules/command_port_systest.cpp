@@ -42,6 +42,9 @@ TEST_F(CommandPort, RepliesAsTheTableSaysOnBothPorts) {
       {{"ServoP();ServoJ()"}, "-1,{},ServoP();-10000,{},;ServoJ();"},
       {{"ServoP(1,", "2)"}, "-1,{},ServoP(1,2);"},
       {{"abc)", "ServoP()"}, "-10000,{},abc);-1,{},ServoP();"},
+      // A zero byte is one more byte of the line, never its end.
+      {{std::string("Serv\0oP()ServoJ()", 17)}, std::string("-10000,{},Serv\0oP();-1,{},ServoJ();", 35)},
+      {{std::string("ServoP(\0)", 9)}, std::string("-1,{},ServoP(\0);", 16)},
   };
   for (int port : {29999, 30003}) {
     Client client(port);

@@ -80,7 +80,7 @@ bool rpcExecuteApi::GetOverAllTool(tagCoordParamsFull& frame) {
   return false;
 }
 
-void rpcExecuteApi::RecoverAllUser(const tagCoordParamsFull& frame) {
+bool rpcExecuteApi::RecoverAllUser(const tagCoordParamsFull& frame) {
   rpcExecuteApi& api = Instance();
   Packet* packet = api.alloc_SetUserCoordParams(&frame, true);
   if (packet == nullptr) {
@@ -90,9 +90,10 @@ void rpcExecuteApi::RecoverAllUser(const tagCoordParamsFull& frame) {
   }
   setCurrentFrameIndex(FrameKind::User, frame.index);
   RPC_LOG_INFO("{}", " tempUser->index { }");
+  return packet != nullptr;
 }
 
-void rpcExecuteApi::RecoverAllTool(const tagCoordParamsFull& frame) {
+bool rpcExecuteApi::RecoverAllTool(const tagCoordParamsFull& frame) {
   rpcExecuteApi& api = Instance();
   Packet* packet = api.alloc_SetToolCoordParams(&frame, true);
   if (packet == nullptr) {
@@ -101,6 +102,7 @@ void rpcExecuteApi::RecoverAllTool(const tagCoordParamsFull& frame) {
     api.freePluginPacket(packet);
   }
   setCurrentFrameIndex(FrameKind::Tool, frame.index);
+  return packet != nullptr;
 }
 
 int rpcExecuteApi::LoadSetUserTool(std::string& reply, int user, int tool, std::uint8_t position) {

@@ -4,6 +4,7 @@
 
 #include "common/ipc/robot_map.h"
 #include "json/parameter_globals.h"
+#include "exchange/command_lock.h"
 #include "rpc_api/api_log.h"
 #include "rpc_api/checks/arg_checks.h"
 #include "rpc_api/control/queue_control.h"
@@ -119,6 +120,8 @@ void enable(const Args& args, std::string& reply) {
   }
   RPC_LOG_INFO("enablerobot success and begin to startqueue! ");
 
+  // The queue restart and the parameters after it go as one sequence.
+  const interface::CommandHold hold;
   rpcExecuteApi& api = rpcExecuteApi::Instance();
   sendOnly(api.alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error ,pack is nullptr");
   const bool started =

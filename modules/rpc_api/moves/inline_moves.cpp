@@ -1,5 +1,6 @@
 #include <array>
 
+#include "exchange/command_lock.h"
 #include "rpc_api/api_log.h"
 #include "rpc_api/checks/arg_checks.h"
 #include "rpc_api/moves/joint_limits.h"
@@ -46,6 +47,9 @@ void runInlineMove(const InlineMove& kind, const Args& args, std::string& reply)
   const std::array<float, 4> position = positionOf(move);
   RPC_LOG_INFO(kind.log, position[0], position[1], position[2], position[3], modeName(kind.mode));
 
+  // From the first read to the last restore no packet of the other port
+  // lands in between: the move runs with its own options and frames only.
+  const interface::CommandHold hold;
   tagCoordParamsFull tempUser{};
   tagCoordParamsFull tempTool{};
   if (kind.frames) {
@@ -63,8 +67,8 @@ void runInlineMove(const InlineMove& kind, const Args& args, std::string& reply)
   }
   const auto restoreFrames = [&] {
     if (!kind.frames) return;
-    rpcExecuteApi::RecoverAllUser(tempUser);
-    rpcExecuteApi::RecoverAllTool(tempTool);
+    restoreStep("user frame", [&] { return rpcExecuteApi::RecoverAllUser(tempUser); });
+    restoreStep("tool frame", [&] { return rpcExecuteApi::RecoverAllTool(tempTool); });
   };
 
   if (rpcExecuteApi::executeCmdWithOptArgs(args, move, options, reply) == 0) {
@@ -77,14 +81,21 @@ void runInlineMove(const InlineMove& kind, const Args& args, std::string& reply)
     restoreFrames();
     return;
   }
-  bool queued = false;
+  // A move whose options did not reach the queue would run with whatever
+  // is in force: it is not sent.
+  if (options.anyOption == 1 &&
+      !queueCommonParams(options.cmParams, "alloc_SetPTPCommonParams(&optParams.cmParams, 1) error ,pack is nullptr")) {
+    reply = kFailedReply;
+    cp.restore();
+    restoreFrames();
+    return;
+  }
+  const bool queued = queueMove(move);
   if (options.anyOption == 1) {
-    queueCommonParams(options.cmParams, "alloc_SetPTPCommonParams(&optParams.cmParams, 1) error ,pack is nullptr");
-    queued = queueMove(move);
-    queueCommonParams(options.lastCmParams,
-                      "alloc_SetPTPCommonParams(&optParams.lastCmParams, 1) error ,pack is nullptr");
-  } else {
-    queued = queueMove(move);
+    restoreStep("common params", [&] {
+      return queueCommonParams(options.lastCmParams,
+                               "alloc_SetPTPCommonParams(&optParams.lastCmParams, 1) error ,pack is nullptr");
+    });
   }
   // A move that never reached the queue is not reported as queued; what was
   // changed for it is put back all the same.

@@ -1,5 +1,6 @@
 #include <set>
 
+#include "exchange/command_lock.h"
 #include "rpc_api/api_log.h"
 #include "rpc_api/checks/arg_checks.h"
 #include "rpc_api/checks/ptp_common_set_back.h"
@@ -72,6 +73,8 @@ void runKeyedMove(const KeyedMove& kind, const Args& args, std::string& reply) {
     reply = mapReply;
     return;
   }
+  // The temporary settings, the move and their restore stay together.
+  const interface::CommandHold hold;
   PTPCommonSetBack params;
   const bool applied = !options.empty();
   if (applied) {
@@ -88,7 +91,7 @@ void runKeyedMove(const KeyedMove& kind, const Args& args, std::string& reply) {
   MoveCp cp;
   // A refused move leaves none of its temporary settings in force.
   const auto putBack = [&] {
-    if (applied) params.back();
+    if (applied) restoreStep("common params", [&] { return params.back() == 0; });
     cp.restore();
   };
   if (!kind.userFrame &&
@@ -111,8 +114,7 @@ void runKeyedMove(const KeyedMove& kind, const Args& args, std::string& reply) {
   const bool queued = queueMove(move);
   const std::array<float, 4> position = positionOf(move);
   RPC_LOG_INFO("{},{},{},{} method:{}", position[0], position[1], position[2], position[3], modeName(kind.mode));
-  if (applied) params.back();
-  cp.restore();
+  putBack();
   reply = queued ? kDoneReply : kFailedReply;
 }
 

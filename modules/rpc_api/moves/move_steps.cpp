@@ -61,16 +61,33 @@ bool MoveCp::apply(const Args& args, std::string& reply) {
     reply = kFailedReply;
     return false;
   }
-  cp_->m_cpValue = before;
   std::string setReply = kDoneReply;
-  cp_->setCpValue(value, setReply);
+  if (cp_->setCpValue(value, setReply) != 0) {
+    reply = kFailedReply;
+    return false;
+  }
+  cp_->m_cpValue = before;
   return true;
 }
 
 void MoveCp::restore() {
   if (!cp_) return;
-  if (cp_->m_cpValue != CPSetting::kNothingToRestore) RPC_LOG_INFO("recover CP!");
+  const int saved = cp_->m_cpValue;
+  if (saved != CPSetting::kNothingToRestore) {
+    RPC_LOG_INFO("recover CP!");
+    cp_->m_cpValue = CPSetting::kNothingToRestore;
+    restoreStep("CP", [&] {
+      std::string ignored = kDoneReply;
+      return cp_->setCpValue(saved, ignored) == 0;
+    });
+  }
   cp_.reset();
+}
+
+void restoreStep(const char* what, const std::function<bool()>& step) {
+  if (step()) return;
+  RPC_LOG_ERROR("restore failed {}, trying once more", what);
+  if (!step()) RPC_LOG_ERROR("restore failed {} again", what);
 }
 
 bool queueMove(const tagPTPCmd& move) {
@@ -84,14 +101,15 @@ bool queueMove(const tagPTPCmd& move) {
   return true;
 }
 
-void queueCommonParams(tagPTPCommonParams params, const char* failure) {
+bool queueCommonParams(tagPTPCommonParams params, const char* failure) {
   rpcExecuteApi& api = rpcExecuteApi::Instance();
   Packet* packet = api.alloc_SetPTPCommonParams(&params, 1);
   if (packet == nullptr) {
     RPC_LOG_INFO("{}", failure);
-    return;
+    return false;
   }
   api.freePluginPacket(packet);
+  return true;
 }
 
 }  // namespace zelor::modules::rpcExecuteApis

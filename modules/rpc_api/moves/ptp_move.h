@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -78,9 +79,10 @@ bool readCoordinates(const Args& args, std::size_t count, const CoordRange* rang
 class MoveCp {
  public:
   // False with the reader's error reply, or "-1,{}," when the kernel's ratio
-  // could not be read (it could never be put back); nothing was sent then.
+  // could not be read (it could never be put back) or the new one could not
+  // be queued; nothing is left to put back then.
   bool apply(const Args& args, std::string& reply);
-  // Queues the saved ratio, once.
+  // Queues the saved ratio, once (a failure retried once).
   void restore();
 
  private:
@@ -93,7 +95,12 @@ std::array<float, 4> positionOf(const tagPTPCmd& move);
 // Queues the move (id 84); false when it got no reply.
 bool queueMove(const tagPTPCmd& move);
 
-// Queues the common parameters (id 83); a missing reply logs failure.
-void queueCommonParams(tagPTPCommonParams params, const char* failure);
+// Queues the common parameters (id 83); a missing reply logs failure and
+// gives false.
+bool queueCommonParams(tagPTPCommonParams params, const char* failure);
+
+// One step that puts back what a move changed: when it fails (nothing was
+// queued) it is logged as "restore failed ..." and tried once more.
+void restoreStep(const char* what, const std::function<bool()>& step);
 
 }  // namespace zelor::modules::rpcExecuteApis

@@ -1,3 +1,4 @@
+#include "exchange/command_lock.h"
 #include "rpc_api/api_log.h"
 #include "rpc_api/settings/one_integer.h"
 
@@ -29,6 +30,8 @@ constexpr FrameCommand kTool{rpcExecuteApi::FrameKind::Tool, "index:{}",
 void selectFrame(const FrameCommand& command, const Args& args, std::string& reply) {
   const std::optional<int> index = oneIntegerArg(args, reply, 0, kFrameCount - 1, command.indexLog);
   if (!index) return;
+  // The comparison and the switch with no other command's packet between.
+  const interface::CommandHold hold;
   // Without the kernel's current frame there is nothing to compare: go on.
   tagCoordParamsFull current{};
   if (command.readCurrent(current) && current.index == static_cast<std::uint32_t>(*index)) {

@@ -1,5 +1,6 @@
 #include "common/util/json_util.h"
 #include "json/project_records.h"
+#include "exchange/command_lock.h"
 #include "rpc_api/api_log.h"
 #include "rpc_api/settings/one_integer.h"
 
@@ -20,6 +21,8 @@ void updateRatio(const Args& args, std::string& reply, float tagPTPCommonParams:
   const std::optional<int> value = oneIntegerArg(args, reply, kMinRatio, kMaxRatio, "params:{}");
   if (!value) return;
   rpcExecuteApi& api = rpcExecuteApi::Instance();
+  // Read, change and write back with no other command's packet in between.
+  const interface::CommandHold hold;
   tagPTPCommonParams param{};
   // Without the current ratios the eight others would be guesses: nothing
   // is written.

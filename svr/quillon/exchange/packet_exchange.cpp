@@ -48,6 +48,16 @@ CoreSubProcess* waitForCore(Clock::time_point deadline) {
   }
 }
 
+// The 2 s limit counts from the request's send time when it carries a
+// plausible one (not in the future, not older than a minute), else from now.
+Clock::time_point startOfLimit(const std::uint8_t* body, Clock::time_point now) {
+  const std::int64_t sentNs = requestSentNs(body);
+  if (sentNs <= 0) return now;
+  const Clock::time_point sent{std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(sentNs))};
+  if (sent > now || now - sent > std::chrono::minutes(1)) return now;
+  return sent;
+}
+
 void answerText(std::uint8_t* work) {
   const char* text = reinterpret_cast<const char*>(work + kTextOffset);
   std::string command(text, strnlen(text, kExchangeWorkSize - kTextOffset));
@@ -84,22 +94,27 @@ void putTextReply(std::uint8_t* packet, const std::string& reply) {
   packet[kTextOffset + n] = 0;
 }
 
-void answerRequest(std::uint8_t* work, Clock::time_point arrival) {
+bool answerRequest(std::uint8_t* work, Clock::time_point arrival) {
   const std::uint16_t id = readU16(work + 4);
   if (id == kTextCommandId) {
     answerText(work);
-    return;
+    return true;
   }
   const std::uint16_t length = readU16(work + 2);
   const std::uint16_t raised = static_cast<std::uint16_t>(length + 2);
   writeU16(work + 2, raised);
   // More parameters than a packet holds: answered at once as a failure.
-  if (length > kMaxRequestLength) return;
-  CoreSubProcess* core = waitForCore(arrival + kCoreWait);
-  if (core == nullptr) return;
+  if (length > kMaxRequestLength) return false;
+  const Clock::time_point deadline = arrival + kCoreWait;
+  CoreSubProcess* core = waitForCore(deadline);
+  if (core == nullptr) return false;
+  // The wait for a core counts against the same 2 s: the control program
+  // waits for this exchange's reply only a little longer.
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return false;
   int replyLength = 0;
   char* buffer = reinterpret_cast<char*>(work);
-  core->processProtocolPacket(id, buffer, raised + 5, buffer, &replyLength);
+  return core->processProtocolPacket(id, buffer, raised + 5, buffer, &replyLength, static_cast<int>(left)) == 1;
 }
 
 void packetExchangeProcess() {
@@ -122,13 +137,14 @@ void packetExchangeProcess() {
         error = errno;
         break;
       }
-      const Clock::time_point arrival = Clock::now();
+      const Clock::time_point arrival = startOfLimit(message->body, Clock::now());
       std::memset(work.get(), 0, kExchangeWorkSize);
       std::memcpy(work.get(), message->body, kQueueBodySize);
-      answerRequest(work.get(), arrival);
+      const bool answered = answerRequest(work.get(), arrival);
       std::memset(message->body, 0, sizeof message->body);
       std::memcpy(message->body, work.get(), sizeof(Packet));
-      message->mtype = kReplyMessageType;
+      if (!answered) markReplyFailed(message->body);
+      // message->mtype stays the request's: its sequence number.
       retSend = msgsnd(replies.msq, message.get(), kQueueBodySize, 0);
       if (retSend != 0) {
         error = errno;

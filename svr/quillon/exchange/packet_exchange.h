@@ -18,10 +18,10 @@ void putTextReply(std::uint8_t* packet, const std::string& reply);
 
 // Turns the request in work (kExchangeWorkSize bytes, the received body
 // first) into its reply in place: a text command is answered by the parser;
-// any other packet goes through the core's mailbox once a core is registered
-// (waiting at most 2 s from arrival); when it gets no reply the request stays,
-// its length raised by 2.
-void answerRequest(std::uint8_t* work, std::chrono::steady_clock::time_point arrival);
+// any other packet goes through the core's mailbox once a core is registered,
+// all within 2 s of arrival. False when it got no reply: the request then
+// stays, its length raised by 2, and is sent back marked failed.
+bool answerRequest(std::uint8_t* work, std::chrono::steady_clock::time_point arrival);
 
 // The thread function; never returns.
 void packetExchangeProcess();

@@ -63,16 +63,16 @@ TEST(CommandText, ACommandSplitOverReceivesRunsOnceItsBracketArrives) {
   EXPECT_EQ(cutAll(pending), (std::vector<Cut>{{"servop", "1,2", "ServoP(1,2)"}}));
 }
 
-TEST(CommandText, ReceivedBytesStopAtTheFirstZeroAndNeverPastTheCount) {
+TEST(CommandText, AZeroByteIsAnOrdinaryByteAndNothingPastTheCountIsTaken) {
   struct Case {
     std::string bytes;  // may hold zeros
     std::size_t count;
     std::string appended;
   };
   const Case cases[] = {
-      {std::string("Foo()\0Bar()", 11), 11, "Foo()"},
+      {std::string("Foo()\0Bar()", 11), 11, std::string("Foo()\0Bar()", 11)},
       {"Foo()Bar()", 5, "Foo()"},
-      {std::string("\0abc", 4), 4, ""},
+      {std::string("\0abc", 4), 4, std::string("\0abc", 4)},
       {"abc", 3, "abc"},
   };
   for (const Case& c : cases) {
@@ -80,6 +80,12 @@ TEST(CommandText, ReceivedBytesStopAtTheFirstZeroAndNeverPastTheCount) {
     appendReceived(pending, c.bytes.data(), c.count);
     EXPECT_EQ(pending, "x" + c.appended);
   }
+  // The zero stays in the command: its name is no longer in the table.
+  std::string pending = std::string("Mov\0J(1,2)", 10);
+  const std::optional<CommandText> command = takeCommand(pending);
+  ASSERT_TRUE(command);
+  EXPECT_EQ(command->name, std::string("mov\0j", 5));
+  EXPECT_EQ(command->echo, std::string("Mov\0J(1,2)", 10));
 }
 
 TEST(CommandText, ArgumentsSplitAtCommas) {

@@ -74,13 +74,18 @@ class KernelOverQueues : public ::testing::Test {
   zelor::test::CoreRig rig_;
 };
 
-TEST_F(KernelOverQueues, UnknownIdIsEchoedWithinACycleOrTwo) {
-  const auto reply = exchangeOverQueues(commandPacket(999, 0, 0), 2500);
-  ASSERT_TRUE(reply.got);
-  EXPECT_EQ(reply.mtype, 1);
-  EXPECT_LT(reply.ms, 100.0);
-  const std::uint8_t expected[] = {0xAA, 0xAA, 0x02, 0x00, 0xE7, 0x03, 0x00};
-  EXPECT_EQ(std::memcmp(reply.body, expected, sizeof expected), 0);
+TEST_F(KernelOverQueues, UnknownIdIsEchoedWithinACycleOrTwoUnderTheRequestsType) {
+  for (long type : {1L, 77L, 1L << 40}) {
+    const auto reply = exchangeOverQueues(commandPacket(999, 0, 0), 2500, type);
+    ASSERT_TRUE(reply.got) << type;
+    EXPECT_EQ(reply.mtype, type);
+    if (type == 1) {
+      EXPECT_LT(reply.ms, 100.0);
+    }
+    const std::uint8_t expected[] = {0xAA, 0xAA, 0x02, 0x00, 0xE7, 0x03, 0x00};
+    EXPECT_EQ(std::memcmp(reply.body, expected, sizeof expected), 0);
+    EXPECT_FALSE(replyFailed(reply.body)) << "the kernel's answer marked failed";
+  }
 }
 
 TEST_F(KernelOverQueues, JointParametersWrittenThenReadBack) {
@@ -111,12 +116,44 @@ TEST_F(KernelOverQueues, QueuedMovesGetConsecutiveIndices) {
   EXPECT_EQ(index[1], index[0] + 1);
 }
 
+// A request sent longer ago than the exchange's 2 s is answered as failed and
+// never reaches the kernel: the next move gets the next index.
+TEST_F(KernelOverQueues, ARequestTakenPastItsSendersLimitIsRefusedUnqueued) {
+  struct __attribute__((packed)) {
+    std::uint8_t mode = 1;
+    float target[4] = {10.0f, 80.0f, 100.0f, 0.0f};
+  } move;
+  const auto queueMove = [&](std::int64_t sentNs) {
+    return exchangeOverQueues(commandPacket(84, 17, 0x03, &move, sizeof move), 2500, 5, sentNs);
+  };
+  const auto nowNs = [] {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  const auto first = queueMove(nowNs());
+  ASSERT_TRUE(first.got);
+  ASSERT_FALSE(replyFailed(first.body));
+  const auto stale = queueMove(nowNs() - std::int64_t{3'000'000'000});
+  ASSERT_TRUE(stale.got);
+  EXPECT_EQ(stale.mtype, 5);
+  EXPECT_TRUE(replyFailed(stale.body));
+  EXPECT_EQ(u16At(stale.body + 2), 19) << "the failure answer is the request, its length raised by 2";
+  const auto next = queueMove(nowNs());
+  ASSERT_TRUE(next.got);
+  ASSERT_EQ(u16At(next.body + 2), 10);
+  std::uint64_t index[2] = {};
+  std::memcpy(&index[0], first.body + 7, sizeof index[0]);
+  std::memcpy(&index[1], next.body + 7, sizeof index[1]);
+  EXPECT_EQ(index[1], index[0] + 1) << "the stale move was queued";
+}
+
 TEST_F(KernelOverQueues, OversizedAndOverlongMessagesAreHandledAndTheRoadStaysOpen) {
   for (std::uint16_t length : {std::uint16_t{4096}, std::uint16_t{0xFFFF}}) {
     const auto reply = exchangeOverQueues(commandPacket(10, length, 0), 2500);
     ASSERT_TRUE(reply.got) << length;
     EXPECT_LT(reply.ms, 500.0) << length << ": not answered at once";
     EXPECT_EQ(u16At(reply.body + 2), static_cast<std::uint16_t>(length + 2));
+    EXPECT_TRUE(replyFailed(reply.body)) << length;
   }
   zelor::sim::drainLogChannel(15);
   std::vector<std::uint8_t> huge(8000, 0x11);
@@ -152,6 +189,7 @@ TEST(ExchangeBeforeTheCore, RequestWithoutACoreComesBackAsTheFailureEchoAfterTwo
   EXPECT_LE(reply.ms, 2300.0);
   const std::uint8_t expected[] = {0xAA, 0xAA, 0x02, 0x00, 0x0A, 0x00, 0x00};
   EXPECT_EQ(std::memcmp(reply.body, expected, sizeof expected), 0);
+  EXPECT_TRUE(replyFailed(reply.body)) << "the failure answer reads as a reply";
 }
 
 TEST(ExchangeBeforeTheCore, CoreRegisteredHalfASecondLaterAnswersTheWaitingRequest) {
@@ -172,4 +210,5 @@ TEST(ExchangeBeforeTheCore, CoreRegisteredHalfASecondLaterAnswersTheWaitingReque
   EXPECT_LT(reply.ms, 1500.0);
   EXPECT_EQ(u16At(reply.body + 4), 999);
   EXPECT_EQ(u16At(reply.body + 2), 2);
+  EXPECT_FALSE(replyFailed(reply.body));
 }

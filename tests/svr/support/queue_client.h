@@ -50,9 +50,12 @@ inline double monotonicMs() {
   return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// Sends body (any size) and waits up to timeoutMs for one reply. The child
-// uses system calls only (the test process has threads).
-inline QueueReply exchangeOverQueues(const std::vector<std::uint8_t>& body, int timeoutMs) {
+// Sends body (any size) as message type mtype and waits up to timeoutMs for
+// one reply. With sentNs (CLOCK_MONOTONIC) the request carries that send
+// time, in a whole 2400-byte body. The child uses system calls only (the
+// test process has threads).
+inline QueueReply exchangeOverQueues(const std::vector<std::uint8_t>& body, int timeoutMs, long mtype = 1,
+                                     std::int64_t sentNs = 0) {
   struct Big {
     long mtype;
     std::uint8_t data[16384];
@@ -61,9 +64,13 @@ inline QueueReply exchangeOverQueues(const std::vector<std::uint8_t>& body, int 
   static QueueMessage reply;
   static QueueReply result;
   std::memset(&request, 0, sizeof request);
-  request.mtype = 1;
-  const std::size_t n = body.size() < sizeof request.data ? body.size() : sizeof request.data;
+  request.mtype = mtype;
+  std::size_t n = body.size() < sizeof request.data ? body.size() : sizeof request.data;
   std::memcpy(request.data, body.data(), n);
+  if (sentNs != 0) {
+    putRequestSentNs(request.data, sentNs);
+    if (n < kQueueBodySize) n = kQueueBodySize;
+  }
   int fds[2];
   if (pipe(fds) != 0) return {};
   const pid_t child = forkChild([&] {

@@ -323,6 +323,57 @@ TEST_F(MoveCommands, LostPacketsAreReportedAsFailures) {
   EXPECT_TRUE(hasMove(sent));
 }
 
+// An option or CP ratio that did not reach the kernel's queue would leave the
+// move to run with whatever is in force: the move is not sent.
+TEST_F(MoveCommands, AFailedOptionOrCpPushSendsNoMove) {
+  struct Row {
+    std::string command;
+    std::uint16_t id;  // the queued packet that gets no kernel reply
+  };
+  const Row rows[] = {
+      {"MovJ(100,200,50,0,SpeedJ=50)", kCommonParams},
+      {"MovL(100,200,50,0,CP=30)", kTransition},
+      {"RelJointMovJ(1,2,3,4,0,0,SpeedJ=20)", kCommonParams},
+      {"JointMovJ(10,20,-30,40,CP=30)", kTransition},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.command);
+    peer_.setUnansweredNext(row.id, kQueued, 1);
+    std::vector<Req> sent;
+    const std::string expected = "-1,{}," + row.command + ";";
+    EXPECT_EQ(call(row.command, expected, sent), expected);
+    EXPECT_FALSE(hasMove(sent)) << describeFull(sent);
+  }
+}
+
+// A restore that fails after the move was queued is logged and sent once
+// more; the move's reply stands.
+TEST_F(MoveCommands, AFailedRestoreIsLoggedAndRetriedOnce) {
+  std::vector<Req> sent;
+  peer_.setUnansweredNext(kUserFrame, kQueued, 1);
+  EXPECT_EQ(call("MovJ(100,200,50,0)", "0,{},MovJ(100,200,50,0);", sent), "0,{},MovJ(100,200,50,0);");
+  ASSERT_GE(sent.size(), 4u) << describeFull(sent);
+  expectSequence({sent.end() - 4, sent.end()}, {{kMove, kQueued, move(1, 100, 200, 50, 0)},
+                                                {kUserFrame, kQueued, kKernelUser},
+                                                {kUserFrame, kQueued, kKernelUser},
+                                                {kToolFrame, kQueued, kKernelTool}});
+  EXPECT_TRUE(recorder_.waitForLine("restore failed user frame", 2s));
+
+  // Failing again: sent twice in all, logged, the reply still the move's.
+  peer_.setUnanswered(kUserFrame, kQueued);
+  EXPECT_EQ(call("MovL(100,200,50,0)", "0,{},MovL(100,200,50,0);", sent), "0,{},MovL(100,200,50,0);");
+  ASSERT_GE(sent.size(), 4u) << describeFull(sent);
+  expectSequence({sent.end() - 4, sent.end()}, {{kMove, kQueued, move(2, 100, 200, 50, 0)},
+                                                {kUserFrame, kQueued, kKernelUser},
+                                                {kUserFrame, kQueued, kKernelUser},
+                                                {kToolFrame, kQueued, kKernelTool}});
+  EXPECT_TRUE(recorder_.waitForLine("restore failed user frame again", 2s));
+  const std::vector<std::string> lines = recorder_.lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("restore failed user frame") != std::string::npos && line.find("[error]") != std::string::npos;
+  })) << "not logged at error level";
+}
+
 TEST_F(MoveCommands, LogTheMoveWithItsModeName) {
   std::vector<Req> sent;
   call("MovJ(100,200,50,0)", "0,{},MovJ(100,200,50,0);", sent);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/kernel/motion_state.h"
 #include "support/tramlet_rig.h"
 
 using namespace zelor::test;
@@ -14,15 +15,21 @@ namespace {
 
 constexpr const char* kPeerEnv = "ZELOR_TRAMLET_LINK_PEER";
 
+// The link reads the driver's status once per control cycle: each look at it
+// here is a cycle of its own, as in the kernel.
+void nextCycle() { ++gSystick; }
+
 // Waits as a SYNC move does: until the command index reaches index.
 bool waitIndex(exterAxisRTU& link, std::uint32_t index, std::chrono::milliseconds timeout = 5s) {
   return waitFor([&] {
+    nextCycle();
     std::uint32_t got = 0;
     return link.getCmdIndex(&got) == 0 && got >= index;
   }, timeout);
 }
 
 bool allDone(exterAxisRTU& link) {
+  nextCycle();
   bool done = false;
   return link.getCmdAllDone(&done) == 0 && done;
 }

@@ -1,5 +1,7 @@
 // The panel's mirrors: digital I/O 1..20 on discrete inputs and coils, and
 // the current position in the input registers.
+#include <pthread.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -25,6 +27,7 @@ constexpr int kTickMs = 200;
 
 void HmiServer::ProcIO(unsigned generation) {
   threadGeneration_ = generation;
+  pthread_setname_np(pthread_self(), "HmiProcIO");
   ISubProcess* core = nullptr;
   std::uint8_t* outputs = nullptr;
   // The output image exists once the kernel has its parameters.

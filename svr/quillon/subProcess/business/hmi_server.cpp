@@ -1,3 +1,5 @@
+#include <pthread.h>
+
 #include "subProcess/business/hmi_server.h"
 
 #include <chrono>
@@ -126,6 +128,7 @@ int HmiServer::IsClearAlarm() {
 
 void HmiServer::Proc(unsigned generation) {
   threadGeneration_ = generation;
+  pthread_setname_np(pthread_self(), "HmiProc");
   while (alive()) {
     if (!inJogMode_.load()) {
       if (readReg(hmi_reg::kJogMode) == 0) {

@@ -15,11 +15,13 @@ struct TextCommand {
   Handler handler;
 };
 
-// GetErrorID, ClearCollision, SetLoad and BrakeControl join with the data
-// sub-process, whose records and alarm set they use.
 constexpr TextCommand kTextCommands[] = {
     {"PositiveSolution", leaveEmpty},
     {"InverseSolution", leaveEmpty},
+    {"GetErrorID", tcpControl::handle_remote_control_GetErrorID},
+    {"ClearCollision", tcpControl::handle_remote_control_ClearCollision},
+    {"SetLoad", tcpControl::handle_remote_control_SetLoad},
+    {"BrakeControl", tcpControl::handle_remote_control_BrakeControl},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "modbus/modbus_srv.h"
 #include "robot_states/robot_data_source.h"
 #include "robot_states/robot_states.h"
+#include "subProcess/business/hmi_server.h"
 #include "subProcess/factory_access.h"
 
 namespace {
@@ -147,7 +148,7 @@ void RobotStates::DetectStatesLoop() {
     const std::uint8_t stopStatus = askStopStatus();
     scriptRunning_ = (lua != 0 && stopStatus == 0) ? 1 : 0;
     publishToModbus(*modbus);
-    // The operator panel's current-position refresh joins here with its issue.
+    zelor::modules::service::HmiServer::Instance().UpdateCurrentCoord();
     if (data == nullptr) data = subProcessFactory().getInterface(2);
     if (data != nullptr) updateRecordFromData(data);
     if (!sleepFor(kPeriod)) break;

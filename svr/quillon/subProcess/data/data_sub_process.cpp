@@ -21,6 +21,7 @@
 #include "install_paths.h"
 #include "modbus/modbus_srv.h"
 #include "robot_states/robot_states.h"
+#include "subProcess/business/hmi_server.h"
 #include "subProcess/core/core_sub_process.h"
 #include "subProcess/data/data_exchange_limit.h"
 #include "subProcess/data/data_log.h"
@@ -176,7 +177,7 @@ void DataSubProcess::start() {
     modbus_->init();
   }
   RobotStates::Instance().start(modbus_, jsonReader.RegexStructureParams(), robotData_.load());
-  // The operator-panel server starts here (panel issue).
+  zelor::modules::service::HmiServer::Instance().Start(modbus_, this);
   syncAlgsParams();
   setUpDone_ = true;
   status_ = kRunning;
@@ -189,6 +190,8 @@ void DataSubProcess::stop() {
   // The event loop ends at its next 2 s tick.
   eventLoop_.stopActivity();
   checkIO_.stopActivity();
+  // The panel's threads use modbus_, which the destructor deletes.
+  zelor::modules::service::HmiServer::Instance().Stop();
   RobotStates::Instance().stop();
 }
 

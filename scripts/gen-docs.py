@@ -11,6 +11,7 @@ ROUTE_DIR = TOP / "svr/quillon/subProcess/data"
 LAYOUT = TOP / "lib/common/ipc/robot_map_layout.h"
 RECORD = TOP / "lib/common/ipc/real_time_data.h"
 COMMANDS = TOP / "modules/command_server/command_table.cpp"
+PANEL = TOP / "svr/quillon/subProcess/business/hmi_registers.h"
 
 SINGLE = re.compile(r'\badd\(\s*"([^"]+)"\s*,\s*"([^"]+)"\s*,\s*&?([\w:]+)')
 LOOP = re.compile(r'for\s*\(\s*const\s+char\s*\*\s*(\w+)\s*:\s*\{([^}]*)\}\s*\)\s*\w+\.add\(\s*"([^"]+)"\s*,\s*\1\s*,\s*&?([\w:]+)')
@@ -107,7 +108,32 @@ def registers():
         shown = kind + (f"[{count}]" if count > 1 else "")
         extra = f" ({note})" if note else ""
         lines.append(f"| {span} | {offset} | `{name}`{extra} | {shown} |")
+    lines += panel()
     return "\n".join(lines) + "\n"
+
+
+def panel():
+    if not PANEL.exists():
+        return []
+    lines = [
+        "",
+        "## The operator panel's block",
+        "",
+        f"From `{PANEL.relative_to(TOP)}`. Floats span two registers, the low 16 bits",
+        "first. Names ending in First, Stride, Count or an offset name such as",
+        "PointX are the layout of a repeated block, not registers of their own.",
+    ]
+    section = None
+    for line in PANEL.read_text().splitlines():
+        heading = re.match(r'^// ((Holding|Input) registers.*|Digital .*)\.$', line)
+        if heading and not line.startswith("// First"):
+            section = heading.group(1)
+            lines += ["", f"### {section}", "", "| Name | Number | Note |", "|---|---|---|"]
+            continue
+        m = re.match(r'^inline constexpr int (k\w+) = (\d+);\s*(//\s*(.*))?$', line)
+        if m and section:
+            lines.append(f"| `{m.group(1)[1:]}` | {m.group(2)} | {m.group(4) or ''} |")
+    return lines
 
 
 def commands():

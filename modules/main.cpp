@@ -1,11 +1,13 @@
 // Control program.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "common/network/sigpipe.h"
+#include "controller/feedback_senders.h"
 #include "controller/module_controller.h"
 #include "exchange/exchange_pack.h"
 #include "install_paths.h"
@@ -45,8 +47,21 @@ int main() {
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan ...  fd = {} ,ret = {}.", fd, ret);
   std::setvbuf(stdout, gStdoutBuffer, _IOFBF, 1);
 
+  // SIGINT and SIGTERM are taken here only: every thread started from now on
+  // inherits the blocked mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
   zelor::brevan::ModuleController controller;
   controller.LoadAll();
-  // No shutdown path: the program runs until it is killed.
-  for (;;) sleep(1);
+  int received = 0;
+  while (sigwait(&stopSignals, &received) != 0) {
+  }
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan stopping on signal {}", received);
+  // The feedback threads end before the objects they use go at exit.
+  zelor::brevan::stopFeedback();
+  return 0;
 }

@@ -1,9 +1,21 @@
 #include "modbus/modbus_srv.h"
 
-#include <cstdio>
-#include <thread>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
-ModbusSrv::ModbusSrv(const stModbusConf& conf) : slaveId_(conf.id), mode_(conf.mode) {}
+#include <cstdint>
+#include <cstdio>
+
+#include "common/network/local_socket.h"
+
+ModbusSrv::ModbusSrv(const stModbusConf& conf)
+    : slaveId_(conf.id), mode_(conf.mode), stopEvent_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ModbusSrv::~ModbusSrv() {
+  stop();
+  delete statusSocket_;
+  if (stopEvent_ >= 0) close(stopEvent_);
+}
 
 void ModbusSrv::init() {
   std::printf("ModbusSrv mode : %s\n", mode_.c_str());
@@ -14,10 +26,23 @@ void ModbusSrv::init() {
   }
 }
 
-void ModbusSrv::initialize() { std::thread(&ModbusSrv::tcpServerProcess, this).detach(); }
+void ModbusSrv::initialize() { tcpThread_ = std::thread(&ModbusSrv::tcpServerProcess, this); }
 
 void ModbusSrv::initializeRtu() {
   std::printf("*************** start RtuModbusSrvProcess: id: %d ********\n", slaveId_);
-  std::thread(&ModbusSrv::rtuServerProcess, this).detach();
-  std::thread(&ModbusSrv::rtuStatusProcess, this).detach();
+  statusSocket_ = new zelor::common::network::LocalSocket(kStatusSocketName);
+  rtuThread_ = std::thread(&ModbusSrv::rtuServerProcess, this);
+  statusThread_ = std::thread(&ModbusSrv::rtuStatusProcess, this);
+}
+
+void ModbusSrv::stop() {
+  stopping_ = true;
+  if (stopEvent_ >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(stopEvent_, &one, sizeof one);
+  }
+  if (statusSocket_ != nullptr) statusSocket_->stop();
+  for (std::thread* t : {&tcpThread_, &rtuThread_, &statusThread_}) {
+    if (t->joinable()) t->join();
+  }
 }

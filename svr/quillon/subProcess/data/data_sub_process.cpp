@@ -129,7 +129,9 @@ DataSubProcess::~DataSubProcess() {
   stop();
   eventLoop_.stopActivity();
   std::free(bodyBuffer_);
+  // Stops the Modbus server threads and waits for them before its tables go.
   delete modbus_;
+  modbus_ = nullptr;
   if (jointPairs_ != nullptr) shmdt(jointPairs_);
   if (payload_ != nullptr) shmdt(payload_);
   if (udpSocket_ >= 0) close(udpSocket_);

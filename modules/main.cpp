@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/network/sigpipe.h"
 #include "controller/feedback_senders.h"
@@ -30,6 +31,14 @@ char gStdoutBuffer[BUFSIZ];
 }  // namespace
 
 int main() {
+  // SIGINT and SIGTERM are taken here only: every thread started from now on
+  // (the log's included) inherits the blocked mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
   // A client that drops its connection mid-reply must not end the program.
   zelor::common::network::IgnoreSigpipe();
 
@@ -47,21 +56,16 @@ int main() {
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan ...  fd = {} ,ret = {}.", fd, ret);
   std::setvbuf(stdout, gStdoutBuffer, _IOFBF, 1);
 
-  // SIGINT and SIGTERM are taken here only: every thread started from now on
-  // inherits the blocked mask.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
   zelor::brevan::ModuleController controller;
   controller.LoadAll();
   int received = 0;
   while (sigwait(&stopSignals, &received) != 0) {
   }
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan stopping on signal {}", received);
-  // The feedback threads end before the objects they use go at exit.
+  // The feedback threads are joined and their ports closed. The command
+  // servers' threads have no stop and use objects that exit would destroy
+  // under them, so the program ends without running static destructors.
   zelor::brevan::stopFeedback();
-  return 0;
+  std::fflush(stdout);
+  std::_Exit(0);
 }

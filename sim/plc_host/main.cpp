@@ -95,13 +95,22 @@ bool parseJoints(const char* text, double (&joints)[zelor::sim::SimAxesGroup::kJ
   return true;
 }
 
-int threadCount() {
+// The process's threads: their number, and their names after it.
+std::string threadReport() {
   DIR* dir = opendir("/proc/self/task");
-  if (dir == nullptr) return -1;
+  if (dir == nullptr) return "-1";
   int n = 0;
-  while (const dirent* entry = readdir(dir)) n += entry->d_name[0] != '.' ? 1 : 0;
+  std::string names;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    ++n;
+    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    names += " " + name;
+  }
   closedir(dir);
-  return n;
+  return std::to_string(n) + " (" + names.substr(names.empty() ? 0 : 1) + ")";
 }
 
 bool parseNumber(const char* text, long long& out) {
@@ -232,6 +241,17 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "plc host: cycles %llu overruns %llu\n", static_cast<unsigned long long>(host.cycles()),
                static_cast<unsigned long long>(host.overruns()));
   if (dataServer) reportDurations(host.durations());
-  if (reportThreads) std::fprintf(stderr, "plc host: threads at exit %d\n", threadCount());
+  if (reportThreads) {
+    // Detached threads may still be ending: report once the count has held
+    // for a few looks (2 s at most).
+    std::string report = threadReport();
+    for (int same = 0, look = 0; same < 3 && look < 20; ++look) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::string now = threadReport();
+      same = now == report ? same + 1 : 0;
+      report = now;
+    }
+    std::fprintf(stderr, "plc host: threads at exit %s\n", report.c_str());
+  }
   return 0;
 }

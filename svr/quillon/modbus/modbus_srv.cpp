@@ -18,6 +18,12 @@ ModbusSrv::~ModbusSrv() {
 }
 
 void ModbusSrv::init() {
+  if (tcpThread_.joinable() || rtuThread_.joinable() || statusThread_.joinable()) return;
+  stopping_ = false;
+  if (stopEvent_ >= 0) {
+    std::uint64_t pending = 0;
+    [[maybe_unused]] const ssize_t n = read(stopEvent_, &pending, sizeof pending);
+  }
   std::printf("ModbusSrv mode : %s\n", mode_.c_str());
   if (mode_ == "tcp") {
     initialize();
@@ -30,6 +36,7 @@ void ModbusSrv::initialize() { tcpThread_ = std::thread(&ModbusSrv::tcpServerPro
 
 void ModbusSrv::initializeRtu() {
   std::printf("*************** start RtuModbusSrvProcess: id: %d ********\n", slaveId_);
+  delete statusSocket_;
   statusSocket_ = new zelor::common::network::LocalSocket(kStatusSocketName);
   rtuThread_ = std::thread(&ModbusSrv::rtuServerProcess, this);
   statusThread_ = std::thread(&ModbusSrv::rtuStatusProcess, this);

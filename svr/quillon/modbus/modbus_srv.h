@@ -35,7 +35,8 @@ class ModbusSrv {
   ModbusSrv(const ModbusSrv&) = delete;
   ModbusSrv& operator=(const ModbusSrv&) = delete;
 
-  // Starts the TCP server thread ("tcp") or the RTU server and status service.
+  // Starts the TCP server thread ("tcp") or the RTU server and status
+  // service; again after a stop, and nothing while they run.
   void init();
 
   // TCP table accessors. -1 without tables, with a null value pointer or with

@@ -167,10 +167,9 @@ void DataSubProcess::start() {
 
   stModbusConf conf;
   jsonReader.loadModbusConf(conf);
-  if (modbus_ == nullptr) {
-    modbus_ = new ModbusSrv(conf);
-    modbus_->init();
-  }
+  if (modbus_ == nullptr) modbus_ = new ModbusSrv(conf);
+  // Starts the server threads again after a stop; running ones stay.
+  modbus_->init();
   RobotStates::Instance().start(modbus_, jsonReader.RegexStructureParams(), robotData_.load());
   // The operator-panel server starts here (panel issue).
   syncAlgsParams();
@@ -186,6 +185,8 @@ void DataSubProcess::stop() {
   eventLoop_.stopActivity();
   checkIO_.stopActivity();
   RobotStates::Instance().stop();
+  // The Modbus server threads end too; the tables stay for a later start.
+  if (modbus_ != nullptr) modbus_->stop();
 }
 
 void DataSubProcess::interCall(int id, void* in, void*, void**) {

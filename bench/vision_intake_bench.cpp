@@ -26,7 +26,13 @@ core_interface gCore = [] {
 std::string frameOf(int points) {
   std::string text = "0";
   for (int i = 0; i < points; ++i) {
-    text += ";" + std::to_string(100 + 37 * i) + ".25," + std::to_string(80 + 11 * i) + ".5,12.5," + std::to_string(i);
+    // Appended piece by piece: no temporary string made from a literal.
+    text += ';';
+    text += std::to_string(100 + 37 * i);
+    text += ".25,";
+    text += std::to_string(80 + 11 * i);
+    text += ".5,12.5,";
+    text += std::to_string(i);
   }
   return text;
 }

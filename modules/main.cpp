@@ -1,11 +1,14 @@
 // Control program.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/network/sigpipe.h"
+#include "controller/feedback_senders.h"
 #include "controller/module_controller.h"
 #include "exchange/exchange_pack.h"
 #include "install_paths.h"
@@ -28,6 +31,14 @@ char gStdoutBuffer[BUFSIZ];
 }  // namespace
 
 int main() {
+  // SIGINT and SIGTERM are taken here only: every thread started from now on
+  // (the log's included) inherits the blocked mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
   // A client that drops its connection mid-reply must not end the program.
   zelor::common::network::IgnoreSigpipe();
 
@@ -47,6 +58,14 @@ int main() {
 
   zelor::brevan::ModuleController controller;
   controller.LoadAll();
-  // No shutdown path: the program runs until it is killed.
-  for (;;) sleep(1);
+  int received = 0;
+  while (sigwait(&stopSignals, &received) != 0) {
+  }
+  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan stopping on signal {}", received);
+  // The feedback threads are joined and their ports closed. The command
+  // servers' threads have no stop and use objects that exit would destroy
+  // under them, so the program ends without running static destructors.
+  zelor::brevan::stopFeedback();
+  std::fflush(stdout);
+  std::_Exit(0);
 }

@@ -3,8 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 #include "common/ipc/robot_map.h"
 #include "install_paths.h"
@@ -22,7 +26,50 @@ std::uint16_t* mp_realtimeData_isVaild = nullptr;
 
 namespace {
 
-constexpr unsigned kWatchPauseUs = 1000000;
+constexpr auto kWatchPause = std::chrono::seconds(1);
+
+// The watcher thread and its stop request. Defined after the senders, so at
+// exit it is destroyed, and the thread joined, before they are.
+class Watcher {
+ public:
+  ~Watcher() { stop(); }
+  void start() {
+    std::lock_guard lock(startMutex_);
+    if (thread_.joinable()) return;
+    {
+      std::lock_guard stopLock(mutex_);
+      stopRequested_ = false;
+    }
+    thread_ = std::thread(monitorRealTimeConfigFileChange);
+  }
+  void stop() {
+    std::lock_guard lock(startMutex_);
+    {
+      std::lock_guard stopLock(mutex_);
+      stopRequested_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  // Waits one pause; false when a stop was asked for.
+  bool pause() {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, kWatchPause, [this] { return stopRequested_; });
+  }
+  bool stopRequested() {
+    std::lock_guard lock(mutex_);
+    return stopRequested_;
+  }
+
+ private:
+  std::mutex startMutex_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopRequested_ = false;
+  std::thread thread_;
+};
+
+Watcher gWatcher;
 
 // Re-initialises a sender when the file's whole-second modification time
 // differs from the last one seen; a missing file keeps its last time.
@@ -61,7 +108,7 @@ void monitorRealTimeConfigFileChange() {
   const std::string file30005 = dir + "tcp30005Feedback.json";
   std::time_t seen30006 = 0;
   std::time_t seen30005 = 0;
-  for (;;) {
+  while (!gWatcher.stopRequested()) {
     checkFile(file30006, seen30006, [] {
       customizedFormatSender.init(30006, 0, 10, 1);
       std::puts("[monitorRealTimeConfigFileChange] found file has changed .... reload");
@@ -70,7 +117,18 @@ void monitorRealTimeConfigFileChange() {
       BasicSender30005.init(30005, 0, 10, 2);
       std::puts("[monitorRealTimeConfigFileChange30005] found file has changed .... reload");
     });
-    usleep(kWatchPauseUs);
+    if (!gWatcher.pause()) break;
+  }
+}
+
+void startRealTimeConfigWatcher() { gWatcher.start(); }
+
+void stopRealTimeConfigWatcher() { gWatcher.stop(); }
+
+void stopFeedback() {
+  gWatcher.stop();
+  for (tcpipRealTimeDataSender* sender : {&BasicSender30004, &BasicSender30005, &customizedFormatSender}) {
+    sender->stop();
   }
 }
 

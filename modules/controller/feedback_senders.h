@@ -20,7 +20,16 @@ extern std::uint16_t* mp_realtimeData_isVaild;
 void realtimeSenderReInit();
 
 // The watcher of tcp30006Feedback.json and tcp30005Feedback.json: re-initialises
-// a sender when its file's modification time changes. Never returns.
+// a sender when its file's modification time changes. Returns when the
+// watcher is stopped.
 void monitorRealTimeConfigFileChange();
+
+// Runs the watcher on its own thread (once); the stop ends and joins it.
+void startRealTimeConfigWatcher();
+void stopRealTimeConfigWatcher();
+
+// Stops the watcher, then the three senders (their threads joined, their
+// ports and clients closed).
+void stopFeedback();
 
 }  // namespace zelor::brevan

@@ -29,7 +29,7 @@ int ModuleController::LoadAll() {
   zelor::modules::tcpipCall::Instance();
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "begin to start caller.....  \n");
   realtimeSenderReInit();
-  std::thread(monitorRealTimeConfigFileChange).detach();
+  startRealTimeConfigWatcher();
   // Not built yet: the app-protocol server, which keeps this thread while it serves.
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kControlType, kControlTypeManual);

@@ -33,7 +33,13 @@ std::uint16_t clampPeriod(std::int64_t cycle) {
   return static_cast<std::uint16_t>(std::clamp<std::int64_t>(cycle, 4, 65535));
 }
 
-tcpipRealTimeDataSender::~tcpipRealTimeDataSender() { timer_.stop(); }
+tcpipRealTimeDataSender::~tcpipRealTimeDataSender() { stop(); }
+
+void tcpipRealTimeDataSender::stop() {
+  timer_.stop();
+  dispenser_.reset();
+  port_ = 0;
+}
 
 int tcpipRealTimeDataSender::init(unsigned short port, unsigned short period, unsigned short maxConn,
                                   int bIsUseconfigFile) {

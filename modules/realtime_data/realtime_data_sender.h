@@ -35,6 +35,9 @@ class tcpipRealTimeDataSender {
   // port keeps the server and its clients. Returns 0.
   int init(unsigned short port, unsigned short period, unsigned short maxConn, int bIsUseconfigFile);
   void setDataSource(RealTimeData_t* source) { source_.store(source); }
+  // Ends the timer thread and closes the port and its clients; a later init
+  // opens the port again.
+  void stop();
   // The record's validity flag: 0 while the record is rewritten.
   void setValidFlag(std::uint16_t* flag) { validFlag_.store(flag); }
 

@@ -1,7 +1,9 @@
 #include "realtime_data/tcp_dispenser.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,13 +20,12 @@ namespace zelor::modules::realTimeData {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr auto kWalkPause = std::chrono::milliseconds(50);
 
 }  // namespace
 
 tcpDispenser::tcpDispenser() {
-  for (int& fd : clients_) fd = -1;
+  for (std::atomic<int>& fd : clients_) fd = -1;
 }
 
 tcpDispenser::~tcpDispenser() {
@@ -36,7 +37,7 @@ tcpDispenser::~tcpDispenser() {
   if (listenFd_ != -1 && listenFd_ != 0) close(listenFd_);
   {
     std::lock_guard lock(sendMutex_);
-    for (int& fd : clients_) {
+    for (std::atomic<int>& fd : clients_) {
       if (fd >= 0) close(fd);
       fd = -1;
     }
@@ -90,19 +91,20 @@ void tcpDispenser::ListenProcss(void* self) {
 
 void tcpDispenser::acceptWalk() {
   for (int i = 0; i < maximum_ && !stopping_; ++i) {
-    {
-      std::lock_guard lock(sendMutex_);
-      if (clients_[i] != -1) continue;
-    }
+    if (clients_[i] != -1) continue;
     std::puts("befor accept...");
     sockaddr_in peer{};
     socklen_t length = 16;
-    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0 && stopping_) {
       close(fd);
       return;
     }
-    if (fd >= 0) common::network::setSocketTimeout(fd, SO_SNDTIMEO, kSendTimeoutMs);
+    if (fd >= 0) {
+      // The kernel doubles the value for its own book-keeping.
+      const int buffer = kBufferedPackets * kLargestPacket * 2;
+      setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    }
     {
       std::lock_guard lock(sendMutex_);
       clients_[i] = fd < 0 ? -1 : fd;
@@ -126,31 +128,25 @@ int tcpDispenser::sendMsg(const char* data, unsigned short length) {
 
 bool tcpDispenser::sendWhole(int fd, const char* data, int length, int& lastResult) {
   // Packets carry no framing: a client that got part of one would read every
-  // later packet misaligned, so a packet goes whole or the client goes.
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
-  int sent = 0;
-  bool shortened = false;
-  while (sent < length) {
-    const ssize_t n = send(fd, data + sent, static_cast<std::size_t>(length - sent), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      lastResult = n < 0 ? -1 : sent;
-      if (n == 0) errno = EPIPE;
-      break;
-    }
-    sent += static_cast<int>(n);
-    lastResult = sent;
-    if (sent == length) break;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
-      errno = ETIMEDOUT;
-      break;
-    }
-    common::network::setSocketTimeout(fd, SO_SNDTIMEO, static_cast<std::uint32_t>(left));
-    shortened = true;
+  // later packet misaligned, so a packet goes whole at once or the client goes.
+  // What waits unsent beside the payload room of the buffer (half its size:
+  // the other half is the kernel's book-keeping) tells whether it fits.
+  int queued = 0;
+  int buffer = 0;
+  socklen_t size = sizeof buffer;
+  if (ioctl(fd, SIOCOUTQ, &queued) == 0 && getsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, &size) == 0 &&
+      queued + length > buffer / 2) {
+    lastResult = -1;
+    errno = EAGAIN;
+    return false;
   }
-  if (shortened) common::network::setSocketTimeout(fd, SO_SNDTIMEO, kSendTimeoutMs);
-  return sent == length;
+  ssize_t n;
+  do {
+    n = send(fd, data, static_cast<std::size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  lastResult = n < 0 ? -1 : static_cast<int>(n);
+  if (n >= 0 && n < length) errno = EAGAIN;
+  return n == length;
 }
 
 int tcpDispenser::_send(const char* data, int length) {
@@ -168,7 +164,6 @@ int tcpDispenser::_send(const char* data, int length) {
 }
 
 int tcpDispenser::clientCount() {
-  std::lock_guard lock(sendMutex_);
   int n = 0;
   for (int i = 0; i < maximum_; ++i) n += clients_[i] >= 0 ? 1 : 0;
   return n;

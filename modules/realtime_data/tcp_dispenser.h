@@ -11,11 +11,14 @@ namespace zelor::modules::realTimeData {
 
 // A broadcast server: accepts up to a maximum of clients on one port and
 // writes every packet whole to each of them. Nothing a client sends is read.
+// Client sockets never block: a client whose send buffer cannot take a whole
+// packet at once is dropped, so a slow client never delays the others.
 class tcpDispenser {
  public:
   static constexpr int kSlots = 20;
-  // A client that cannot take a whole packet within this time is dropped.
-  static constexpr std::uint32_t kSendTimeoutMs = 500;
+  // Each client's send buffer holds at least this many of the largest packets.
+  static constexpr int kBufferedPackets = 8;
+  static constexpr int kLargestPacket = 1440;
 
   tcpDispenser();
   // Stops the accept thread and closes the listening socket and every client.
@@ -36,7 +39,7 @@ class tcpDispenser {
 
  private:
   int _send(const char* data, int length);
-  // Sends all of data within the time-out; false when the client must go.
+  // Queues all of data at once; false when the client must go.
   static bool sendWhole(int fd, const char* data, int length, int& lastResult);
   static void ListenProcss(void* self);
   void acceptWalk();
@@ -44,7 +47,9 @@ class tcpDispenser {
   std::uint16_t maximum_ = 0;
   std::uint16_t port_ = 0;
   int listenFd_ = -1;
-  int clients_[kSlots];
+  // Written under the send mutex; read without it by the accept thread and
+  // clientCount, so a broadcast never waits for them.
+  std::atomic<int> clients_[kSlots];
   std::mutex sendMutex_;
   sockaddr_in addresses_[kSlots]{};
   std::thread acceptThread_;

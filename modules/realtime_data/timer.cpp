@@ -1,16 +1,49 @@
 #include "realtime_data/timer.h"
 
-#include <chrono>
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <thread>
 
 namespace zelor::modules::realTimeData {
+
+namespace {
+
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+
+std::int64_t monotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * kNsPerSecond + now.tv_nsec;
+}
+
+void sleepUntil(std::int64_t deadlineNs) {
+  const timespec deadline{static_cast<time_t>(deadlineNs / kNsPerSecond), static_cast<long>(deadlineNs % kNsPerSecond)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+  }
+}
+
+}  // namespace
+
+std::int64_t Timer::nextDeadline(std::int64_t previousNs, std::int64_t periodNs, std::int64_t nowNs) {
+  const std::int64_t next = previousNs + periodNs;
+  if (next >= nowNs) return next;
+  // Overrun: the deadlines already past are skipped, not caught up.
+  const std::int64_t missed = (nowNs - next) / periodNs + 1;
+  return next + missed * periodNs;
+}
 
 void Timer::start(int intervalMs, std::function<void()> task) {
   if (!stopped_.load()) return;
   stopped_ = false;
   std::thread([this, intervalMs, task = std::move(task)] {
+    const std::int64_t periodNs = static_cast<std::int64_t>(intervalMs) * 1'000'000;
+    std::int64_t deadline = monotonicNs();
     while (!stopRequested_.load()) {
-      if (intervalMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+      if (periodNs > 0) {
+        deadline = nextDeadline(deadline, periodNs, monotonicNs());
+        sleepUntil(deadline);
+      }
       if (stopRequested_.load()) break;
       task();
     }

@@ -5,7 +5,7 @@
 // or, in data-server mode (the real libquillon, every 4 ms on a cycle thread):
 //   zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES]
 //                  [--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N]
-//                  [--vantrel LIB] [--start-joints J1,J2,J3,J4]
+//                  [--vantrel LIB] [--start-joints J1,J2,J3,J4] [--report-threads]
 // --start-joints sets the simulated joints' positions (degrees, mm for J3)
 // before the first cycle. It cycles until SIGINT or SIGTERM (or N cycles), then (in data-server mode
 // after RTSReleaseRobot) prints its cycle and overrun counts, removes its
@@ -14,6 +14,9 @@
 // server's threads that outlive the release) for N ms after RTSReleaseRobot.
 // In data-server mode --vantrel loads that library before libquillon, which
 // takes it for its libvantrel (the recording kernel of sim/recording_kernel).
+// --report-threads prints the number of the process's threads at the end,
+// after everything it started is stopped.
+#include <dirent.h>
 #include <signal.h>
 
 #include <atomic>
@@ -92,6 +95,24 @@ bool parseJoints(const char* text, double (&joints)[zelor::sim::SimAxesGroup::kJ
   return true;
 }
 
+// The process's threads: their number, and their names after it.
+std::string threadReport() {
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return "-1";
+  int n = 0;
+  std::string names;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    ++n;
+    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    names += " " + name;
+  }
+  closedir(dir);
+  return std::to_string(n) + " (" + names.substr(names.empty() ? 0 : 1) + ")";
+}
+
 bool parseNumber(const char* text, long long& out) {
   errno = 0;
   char* end = nullptr;
@@ -105,7 +126,7 @@ int usage(const char* why) {
                "[--project] [--log-file PATH] [--vantrel LIB] [--utils LIB] [--excit LIB] [--start-joints J1,J2,J3,J4]\n"
                "       zelor-plc-host --key N --data-server [--quillon LIB] --fifo-log PATH [--fifo-log-max BYTES] "
                "[--cycles N] [--hold] [--pc-mode] [--project] [--collision-flag] [--linger-ms N] [--vantrel LIB] "
-               "[--start-joints J1,J2,J3,J4]\n",
+               "[--start-joints J1,J2,J3,J4] [--report-threads]\n",
                why);
   return 2;
 }
@@ -120,6 +141,7 @@ int main(int argc, char** argv) {
   bool realTime = false;
   bool hold = false;
   bool collisionFlag = false;
+  bool reportThreads = false;
   long long lingerMs = 0;
   long long maxCycles = 0;
   for (int i = 1; i < argc; ++i) {
@@ -138,6 +160,8 @@ int main(int argc, char** argv) {
       options.pcMode = true;
     } else if (arg == "--collision-flag") {
       collisionFlag = true;
+    } else if (arg == "--report-threads") {
+      reportThreads = true;
     } else if (!hasValue) {
       return usage(("missing value or unknown option " + arg).c_str());
     } else if (arg == "--key") {
@@ -217,5 +241,17 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "plc host: cycles %llu overruns %llu\n", static_cast<unsigned long long>(host.cycles()),
                static_cast<unsigned long long>(host.overruns()));
   if (dataServer) reportDurations(host.durations());
+  if (reportThreads) {
+    // Detached threads may still be ending: report once the count has held
+    // for a few looks (2 s at most).
+    std::string report = threadReport();
+    for (int same = 0, look = 0; same < 3 && look < 20; ++look) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::string now = threadReport();
+      same = now == report ? same + 1 : 0;
+      report = now;
+    }
+    std::fprintf(stderr, "plc host: threads at exit %s\n", report.c_str());
+  }
   return 0;
 }

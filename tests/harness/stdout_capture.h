@@ -24,6 +24,19 @@ class StdoutCapture {
   StdoutCapture(const StdoutCapture&) = delete;
   StdoutCapture& operator=(const StdoutCapture&) = delete;
 
+  // What was written so far, while the capture goes on.
+  std::string peek() {
+    std::fflush(stdout);
+    if (file_ == nullptr) return text_;
+    std::string text;
+    char buf[4096];
+    off_t at = 0;
+    for (ssize_t n; (n = pread(fileno(file_), buf, sizeof buf, at)) > 0; at += n) {
+      text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+  }
+
   // Gives standard output back and returns what was written meanwhile.
   std::string finish() {
     std::fflush(stdout);

@@ -206,9 +206,13 @@ TEST_F(WholeStack, EnableAndMoveEndToEnd) {
   // The arm stays where it arrived.
   const Four arrived = feedback_->joints();
   const std::size_t seen = feedback_->packets();
-  std::this_thread::sleep_for(500ms);
-  ASSERT_GT(feedback_->packets(), seen + 10) << "the stream goes on";
-  EXPECT_TRUE(near(feedback_->joints(), arrived, 1e-9)) << text(arrived) << " then " << text(feedback_->joints());
+  // Over the next sixty packets the joints do not move.
+  bool moved = false;
+  ASSERT_TRUE(waitFor([&] {
+    moved = moved || !near(feedback_->joints(), arrived, 1e-9);
+    return moved || feedback_->packets() > seen + 60;
+  }, 10s)) << "the stream stopped";
+  EXPECT_FALSE(moved) << text(arrived) << " then " << text(feedback_->joints());
   EXPECT_TRUE(near(feedback_->pose(), target, 0.01)) << text(feedback_->pose());
 }
 
@@ -229,9 +233,13 @@ TEST_F(WholeStack, JointOutsideTheSoftLimits) {
   const std::string line = movJ(target);
   ASSERT_EQ(command(30003, line, "0,{}," + line + ";", 5s), "0,{}," + line + ";");
   const std::size_t seen = feedback_->packets();
-  std::this_thread::sleep_for(3s);
-  ASSERT_GT(feedback_->packets(), seen + 100) << "the stream goes on";
-  EXPECT_TRUE(near(feedback_->pose(), start, 1e-6)) << text(start) << " then " << text(feedback_->pose());
+  // Over the next 375 packets (3 s of the stream) the pose does not move.
+  bool moved = false;
+  ASSERT_TRUE(waitFor([&] {
+    moved = moved || !near(feedback_->pose(), start, 1e-6);
+    return moved || feedback_->packets() > seen + 375;
+  }, 15s)) << "the stream stopped";
+  EXPECT_FALSE(moved) << text(start) << " then " << text(feedback_->pose());
 
   EXPECT_EQ(command(29999, "EnableRobot()", "-1,{},EnableRobot();", 5s), "-1,{},EnableRobot();");
 }

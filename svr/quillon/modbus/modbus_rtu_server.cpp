@@ -13,6 +13,8 @@ constexpr int kBaud = 115200;
 constexpr int kRtuSlave = 1;
 constexpr std::uint32_t kResponseTimeoutUs = 80000;
 constexpr std::chrono::milliseconds kErrorPause{100};
+// A receive gives up waiting for a request this often, so a stop is seen.
+constexpr std::uint32_t kStopCheckUs = 200000;
 
 }  // namespace
 
@@ -25,6 +27,7 @@ void ModbusSrv::rtuServerProcess() {
   }
   modbus_set_slave(rtuCtx_, kRtuSlave);
   modbus_set_response_timeout(rtuCtx_, 0, kResponseTimeoutUs);
+  modbus_set_indication_timeout(rtuCtx_, 0, kStopCheckUs);
   if (modbus_connect(rtuCtx_) == -1) {
     // Without the line every receive would fail at once: end here.
     std::fprintf(stderr, "[%s] cannot open %s: %s\n", __func__, kRtuDevice, modbus_strerror(errno));
@@ -47,14 +50,16 @@ void ModbusSrv::rtuServerProcess() {
   rtuTables_.store(mapping, std::memory_order_release);
 
   std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
-  for (;;) {
+  while (!stopping_.load()) {
     std::memset(query, 0, sizeof query);
     std::printf("start modbus_receive ...\n");
     std::fflush(stdout);
     int rc = 0;
     do {
       rc = modbus_receive(rtuCtx_, query);
-    } while (rc == 0);
+      // A time-out only means no request came: look at the stop flag.
+    } while ((rc == 0 || (rc == -1 && errno == ETIMEDOUT)) && !stopping_.load());
+    if (stopping_.load()) break;
     if (rc > 0) {
       std::printf("modbus_receive rc = %d ...\n", rc);
       modbus_reply(rtuCtx_, query, rc, mapping);
@@ -65,10 +70,18 @@ void ModbusSrv::rtuServerProcess() {
       std::this_thread::sleep_for(kErrorPause);
     }
   }
+  {
+    // The status service reads the tables under this mutex.
+    std::lock_guard<std::mutex> lock(statusMutex_);
+    rtuTables_.store(nullptr, std::memory_order_release);
+  }
+  modbus_mapping_free(mapping);
+  modbus_close(rtuCtx_);
+  modbus_free(rtuCtx_);
+  rtuCtx_ = nullptr;
 }
 
 void ModbusSrv::rtuStatusProcess() {
-  statusSocket_ = new zelor::common::network::LocalSocket(kStatusSocketName);
   if (statusSocket_->startServer() != 0) {
     std::printf("[%s] status service cannot listen: %s\n", __func__, std::strerror(errno));
     return;

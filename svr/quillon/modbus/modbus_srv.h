@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "json/project_records.h"
 #include "modbus/modbus_register_map.h"
@@ -19,7 +20,7 @@ class LocalSocket;
 // four tables placed in the status memory, so that what other code writes
 // there is what masters read; in any other mode it is an RTU slave on the
 // RS-485 line with tables of its own, plus a local status service that reads
-// them. Its threads are detached: the object lives as long as the process.
+// them. Destroying it stops its threads and waits for them.
 class ModbusSrv {
  public:
   static constexpr int kTcpPort = 502;
@@ -30,10 +31,12 @@ class ModbusSrv {
   static constexpr const char* kStatusSocketName = "zelor.modbus.rtu_status";
 
   explicit ModbusSrv(const stModbusConf& conf);
+  ~ModbusSrv();
   ModbusSrv(const ModbusSrv&) = delete;
   ModbusSrv& operator=(const ModbusSrv&) = delete;
 
-  // Starts the TCP server thread ("tcp") or the RTU server and status service.
+  // Starts the TCP server thread ("tcp") or the RTU server and status
+  // service; again after a stop, and nothing while they run.
   void init();
 
   // TCP table accessors. -1 without tables, with a null value pointer or with
@@ -76,6 +79,9 @@ class ModbusSrv {
 
   const std::string& mode() const { return mode_; }
 
+  // Ends the server threads and waits for them; the tables stay readable.
+  void stop();
+
  private:
   void initialize();
   void initializeRtu();
@@ -95,6 +101,12 @@ class ModbusSrv {
   modbus_t* rtuCtx_ = nullptr;
   std::atomic<modbus_mapping_t*> rtuTables_{nullptr};
   int listenFd_ = -1;
+  // Wakes the TCP server's select when a stop is asked for.
+  int stopEvent_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::thread tcpThread_;
+  std::thread rtuThread_;
+  std::thread statusThread_;
   zelor::common::network::LocalSocket* statusSocket_ = nullptr;
   std::mutex statusMutex_;
   std::uint8_t reply_[kStatusReplySize] = {};

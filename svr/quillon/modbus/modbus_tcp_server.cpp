@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,17 +57,26 @@ void ModbusSrv::tcpServerProcess() {
     return;
   }
 
+  // The stop event sits in the set beside the listener and is never a client.
   fd_set refset;
   FD_ZERO(&refset);
   FD_SET(listenFd_, &refset);
   int fdmax = listenFd_;
+  const int wake = stopEvent_ >= 0 && stopEvent_ < FD_SETSIZE ? stopEvent_ : -1;
+  if (wake >= 0) {
+    FD_SET(wake, &refset);
+    if (wake > fdmax) fdmax = wake;
+  }
+  const int firstClientLimit = std::max(listenFd_, wake);
   std::uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
-  for (;;) {
+  while (!stopping_.load()) {
     fd_set rdset = refset;
     if (select(fdmax + 1, &rdset, nullptr, nullptr, nullptr) == -1) {
+      if (errno == EINTR) continue;
       std::perror("Server select() failure.");
       break;
     }
+    if (wake >= 0 && FD_ISSET(wake, &rdset)) break;
     for (int fd = 0; fd <= fdmax; ++fd) {
       if (!FD_ISSET(fd, &rdset)) continue;
       if (fd == listenFd_) {
@@ -96,13 +106,13 @@ void ModbusSrv::tcpServerProcess() {
       } else if (rc == -1) {
         close(fd);
         FD_CLR(fd, &refset);
-        while (fdmax > listenFd_ && !FD_ISSET(fdmax, &refset)) --fdmax;
+        while (fdmax > firstClientLimit && !FD_ISSET(fdmax, &refset)) --fdmax;
       }
     }
   }
 
   for (int fd = 0; fd <= fdmax; ++fd) {
-    if (fd != listenFd_ && FD_ISSET(fd, &refset)) close(fd);
+    if (fd != listenFd_ && fd != wake && FD_ISSET(fd, &refset)) close(fd);
   }
   close(listenFd_);
   listenFd_ = -1;

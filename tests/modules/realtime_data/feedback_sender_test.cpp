@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "realtime_data/realtime_data_sender.h"
+#include "wait_for.h"
 
 namespace zelor::modules::realTimeData {
 namespace {
@@ -104,7 +105,8 @@ TEST_F(Sender, ReinitialisingIsNotHeldUpByARecordThatIsNeverValid) {
   ASSERT_EQ(sender_.init(port_, 4, 10, 0), 0);
   const int fd = connectTo(port_);
   ASSERT_GE(fd, 0);
-  std::this_thread::sleep_for(100ms);  // the timer task now waits for the flag
+  // The timer task now waits for the flag.
+  ASSERT_TRUE(test::waitFor([&] { return sender_.validityWaits() >= 1; }, 3s));
   const auto start = Clock::now();
   ASSERT_EQ(sender_.init(port_, 8, 10, 0), 0);
   EXPECT_LT(Clock::now() - start, 1s) << "the stop waited for the flag";

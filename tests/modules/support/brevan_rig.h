@@ -34,21 +34,12 @@
 #include "built_paths.h"
 #include "log/log_line.h"
 #include "process.h"
+#include "wait_for.h"
 
 namespace zelor::test {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Polls cond every 10 ms until it holds or the time is up.
-inline bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (Clock::now() < deadline) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return cond();
-}
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

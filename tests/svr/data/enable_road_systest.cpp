@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,12 +25,14 @@
 #include "common/router/message_router.h"
 #include "common/protocol/axes_group_ref.h"
 #include "install_paths.h"
+#include "log/ombrel.h"
 #include "log_reader/log_queue_reader.h"
 #include "robot_states/robot_states.h"
 #include "stdout_capture.h"
 #include "subProcess/data/data_sub_process.h"
 #include "support/core_rig.h"
 #include "support/mailbox_kernel.h"
+#include "wait_for.h"
 
 using namespace std::chrono_literals;
 using zelor::test::CoreRig;
@@ -43,7 +46,9 @@ constexpr int kPort = 12345;
 constexpr int kLogChannel = 15;
 
 // Collects the data server's log channel on its own thread: the queue holds
-// a few lines only and the server never waits for room.
+// a few lines only and the server never waits for room. The channel keeps
+// order, so a marker line logged here after a call arrives after every line
+// that call logged: text() and clear() wait for one.
 class LogCollector {
  public:
   LogCollector() {
@@ -62,18 +67,41 @@ class LogCollector {
     thread_.join();
   }
   std::string text() {
-    std::this_thread::sleep_for(20ms);
+    sync();
     std::lock_guard<std::mutex> lock(mutex_);
     std::string all;
-    for (const std::string& l : lines_) all += l + "\n";
+    for (const std::string& l : lines_) {
+      if (l.find(kMarker) == std::string::npos) all += l + "\n";
+    }
     return all;
   }
   void clear() {
-    std::this_thread::sleep_for(20ms);
+    sync();
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.clear();
   }
 
+ private:
+  static constexpr const char* kMarker = "log collector mark ";
+
+  // Logs a new marker (again while the full queue drops it) until it is seen.
+  std::string sync() {
+    const std::string marker = kMarker + std::to_string(++marks_);
+    const bool seen = zelor::test::waitFor([&] {
+      spdlog::ombrel::basicLog(~kLogChannel, __LINE__, __func__, 2, "{}", marker);
+      return zelor::test::waitFor([&] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& l : lines_) {
+          if (l.find(marker) != std::string::npos) return true;
+        }
+        return false;
+      }, 200ms, 1ms);
+    }, 10s, 1ms);
+    EXPECT_TRUE(seen) << "the log channel never delivered the marker";
+    return marker;
+  }
+
+  int marks_ = 0;
  private:
   std::atomic<bool> run_{true};
   std::mutex mutex_;
@@ -672,7 +700,8 @@ TEST_F(EnableRoad, EnabledTimeCountsFromTheRecordedEnableOnly) {
 
   EXPECT_EQ(data_->UpdateEnable(1), 1);
   EXPECT_NE(data_->enableTime(), 0);
-  std::this_thread::sleep_for(1100ms);
+  // At least one whole second on the clock the enable time is read from.
+  ASSERT_TRUE(zelor::test::waitFor([&] { return std::time(nullptr) > data_->enableTime(); }, 3s));
   EXPECT_EQ(data_->UpdateEnable(0), 0);
   EXPECT_GE(data_->enabledSeconds() - before, 1);
   EXPECT_LE(data_->enabledSeconds() - before, 30);

@@ -2,6 +2,8 @@
 // stand-in, as clients see it: curl on the HTTP server and a libmodbus
 // master on the status slave.
 #include <modbus/modbus.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -20,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include "wait_for.h"
+
 #include "common/ipc/real_time_data.h"
 #include "common/ipc/robot_map.h"
 #include "common/ipc/robot_map_layout.h"
@@ -30,6 +34,7 @@
 #include "plc_host/host_records.h"
 #include "process.h"
 #include "support/host_observers.h"
+#include "support/http_client.h"
 #include "support/modbus_master.h"
 #include "support/plc_host_run.h"
 #include "support/script_alarm.h"
@@ -186,6 +191,31 @@ TEST_F(DataPort, NoAnswerWhileTheHostHoldsItsCycles) {
   EXPECT_EQ(stop(), 0);
 }
 
+// A connection that stops half-way through its request is closed after the
+// port's 10 s time-out; the others are served meanwhile.
+TEST_F(DataPort, AStalledRequestIsClosedAfterTheTimeOut) {
+  start();
+  const int stalled = zelor::test::connectLoopback(12345);
+  ASSERT_GE(stalled, 0);
+  const std::string part = "GET /properties/axis HTTP/1.1\r\nHost: x\r\n";
+  ASSERT_EQ(send(stalled, part.data(), part.size(), MSG_NOSIGNAL), static_cast<ssize_t>(part.size()));
+  const auto sentAt = std::chrono::steady_clock::now();
+  EXPECT_EQ(curl("/properties/axis").status, 200) << "served beside the stalled one";
+  bool closed = false;
+  ASSERT_TRUE(pollUntil([&] {
+    pollfd p{stalled, POLLIN, 0};
+    if (poll(&p, 1, 0) != 1) return false;
+    char buf[256];
+    closed = recv(stalled, buf, sizeof buf, MSG_DONTWAIT) <= 0;
+    return true;
+  }, 30s)) << "never closed";
+  const auto after = std::chrono::steady_clock::now() - sentAt;
+  EXPECT_TRUE(closed);
+  EXPECT_GE(after, 9s);
+  close(stalled);
+  EXPECT_EQ(stop(), 0);
+}
+
 // The Modbus master sees the live record and the simulated arm's joints.
 TEST_F(DataPort, ModbusMasterSeesTheLiveRecordAndTheJoints) {
   start();
@@ -246,8 +276,8 @@ TEST_F(DataPort, TheMonitorSignsTheHostRecordFollowsItsModesAndForwardsScriptAla
 
   // The completion waits for the hardware flag to be cleared.
   std::atomic_ref<std::uint32_t>(g.m_AppMode).store(2);
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(word(g.m_AppModeDone), 0u);
+  EXPECT_TRUE(zelor::test::staysFalse([&] { return word(g.m_AppModeDone) != 0u; }, 300ms))
+      << "completed with the hardware flag set";
   ASSERT_EQ(curl("/interface/hardware", {"-X", "POST", "-d", "{\"enable\": false}"}).status, 200);
   EXPECT_TRUE(pollUntil([&] { return word(g.m_AppModeDone) == 1; }, 2s));
 
@@ -321,9 +351,9 @@ TEST_F(DataPort, PayloadAndServoRequestsReachTheLoadRegisters) {
   // A servo request: the level is logged, the payload stays.
   ASSERT_TRUE(post(3, 0, 0, 0, 0));
   EXPECT_TRUE(pollUntil([&] { return countLines("driver level 3") == 1; }, 2s));
-  std::this_thread::sleep_for(500ms);
-  ASSERT_TRUE(master.readInputs(1584, 16, load));
-  EXPECT_EQ(doubleAt(load), loadBefore);
+  EXPECT_TRUE(zelor::test::staysFalse(
+      [&] { return !master.readInputs(1584, 16, load) || doubleAt(load) != loadBefore; }, 500ms, 20ms))
+      << "the payload changed";
 
   ASSERT_TRUE(post(0, 10.0f, 20.0f, 30.0f, 2.5f));
   EXPECT_TRUE(pollUntil(
@@ -336,9 +366,9 @@ TEST_F(DataPort, PayloadAndServoRequestsReachTheLoadRegisters) {
   ASSERT_TRUE(post(0, 1.0f, 1.0f, 1.0f, 25.0f));
   ASSERT_TRUE(post(0, 1.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f, 1.0f));
   EXPECT_TRUE(pollUntil([&] { return countLines("servo/payload request refused") == 2; }, 2s));
-  std::this_thread::sleep_for(500ms);
-  ASSERT_TRUE(master.readInputs(1584, 16, load));
-  EXPECT_EQ(doubleAt(load), 2.5);
+  EXPECT_TRUE(zelor::test::staysFalse(
+      [&] { return !master.readInputs(1584, 16, load) || doubleAt(load) != 2.5; }, 500ms, 20ms))
+      << "a refused request changed the payload";
   EXPECT_EQ(doubleAt(load + 8), 20.0);
   shmdt(request);
   master.disconnect();

@@ -24,6 +24,7 @@
 #include "process.h"
 #include "support/http_client.h"
 #include "support/queue_client.h"
+#include "wait_for.h"
 
 namespace {
 
@@ -189,9 +190,13 @@ TEST_F(DataServerHost, PacketsFromAnotherProcessReachTheCyclingKernel) {
   const int requests = msgget(ftok("/root/", 102), 0);
   ASSERT_GE(requests, 0);
   ASSERT_EQ(msgctl(requests, IPC_RMID, nullptr), 0);
-  std::this_thread::sleep_for(300ms);
-  const auto reopened = exchangeOverQueues(textCommand("Hello()"), 2000);
-  ASSERT_TRUE(reopened.got);
+  // Until the thread has made its new queue, a request finds none.
+  zelor::test::QueueReply reopened;
+  ASSERT_TRUE(waitUntil([&] {
+    if (msgget(ftok("/root/", 102), 0) < 0) return false;
+    reopened = exchangeOverQueues(textCommand("Hello()"), 2000);
+    return reopened.got;
+  }, 5s));
   EXPECT_STREQ(reinterpret_cast<const char*>(reopened.body + 7), "error");
   errors = 0;
   for (const std::string& line : zelor::sim::drainLogChannel(kChannel15)) {
@@ -210,8 +215,7 @@ TEST_F(DataServerHost, TeachPendantModeFlagFiles) {
   ASSERT_TRUE(waitUntil([] { return exists(kTpMode) && !exists(kPcMode); }, 2s));
   // Created once: a PC-mode file made afterwards stays.
   touch(kPcMode);
-  std::this_thread::sleep_for(200ms);
-  EXPECT_TRUE(exists(kPcMode));
+  EXPECT_TRUE(zelor::test::staysFalse([] { return !exists(kPcMode); }, 200ms)) << "removed";
   stop();
 }
 

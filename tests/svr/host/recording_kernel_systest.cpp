@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -20,6 +21,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "wait_for.h"
 
 #include "built_paths.h"
 #include "common/ipc/robot_map.h"
@@ -150,13 +153,9 @@ class RecordingKernel : public ::testing::Test {
   bool waitForLine(const std::string& text, std::chrono::milliseconds timeout) {
     return waitUntil([&] { return countLines(text) > 0; }, timeout);
   }
-  // Lets the 200 ms duty run a few times.
-  void letTicksPass() {
-    const auto until = std::chrono::steady_clock::now() + 700ms;
-    while (std::chrono::steady_clock::now() < until) {
-      countLines("");
-      std::this_thread::sleep_for(20ms);
-    }
+  // Holds while the 200 ms duty runs a few times: for what must not happen.
+  bool staysTrue(const std::function<bool()>& holds) {
+    return zelor::test::staysFalse([&] { return !holds(); }, 700ms, 20ms);
   }
 
   // The monitor past its hardware stop, in manual after an auto → manual
@@ -267,9 +266,9 @@ TEST_F(RecordingKernel, KernelAlarmBytesAreReportedOnChangeAndNotWhileAnOwnAlarm
   setUpMonitor();
   ASSERT_TRUE(rec::writeControl("alarms 0004\n"));
   ASSERT_TRUE(waitForLine("GET algs ALARMS: alarm ID: 10", 2s));
-  letTicksPass();
+  EXPECT_TRUE(staysTrue([&] { return countLines("GET algs ALARMS") == 1; }))
+      << "reported again: " << countLines("GET algs ALARMS");
   EXPECT_EQ(countLines("GET algs ALARMS: alarm ID: 10"), 1);
-  EXPECT_EQ(countLines("GET algs ALARMS"), 1);
 
   // An own alarm through the script slot; from then on the kernel's bytes are
   // neither compared nor reported.
@@ -279,8 +278,7 @@ TEST_F(RecordingKernel, KernelAlarmBytesAreReportedOnChangeAndNotWhileAnOwnAlarm
   EXPECT_EQ(std::atomic_ref<std::uint8_t>(shm->alarmFlag).load(), 0);
   shmdt(shm);
   ASSERT_TRUE(rec::writeControl("alarms 08\n"));
-  letTicksPass();
-  EXPECT_EQ(countLines("GET algs ALARMS: alarm ID: 3"), 0);
+  EXPECT_TRUE(staysTrue([&] { return countLines("GET algs ALARMS: alarm ID: 3") == 0; }));
   EXPECT_EQ(countLines("Clear algs ALARMS"), 0);
   stop();
 }
@@ -295,12 +293,10 @@ TEST_F(RecordingKernel, AnAuxiliaryAxisFaultRaises20482) {
   const auto query = rec::loggedPackets(225).front();
   EXPECT_EQ(query.ctrl & 1, 0);  // a read
   EXPECT_EQ(param<std::uint32_t>(query, 0), 14u);
-  letTicksPass();
-  EXPECT_EQ(countLines("GET ALARMS: alarm ID: 20482"), 0);
+  EXPECT_TRUE(staysTrue([&] { return countLines("GET ALARMS: alarm ID: 20482") == 0; }));
   // An alarm code of 4 (bit 2 of the code, status 0, result 0) is no fault.
   ASSERT_TRUE(rec::writeControl("reply 225 r " + rec::hex(bytesOf<std::uint16_t>({4, 0, 0, 0})) + "\n"));
-  letTicksPass();
-  EXPECT_EQ(countLines("GET ALARMS: alarm ID: 20482"), 0);
+  EXPECT_TRUE(staysTrue([&] { return countLines("GET ALARMS: alarm ID: 20482") == 0; }));
   // A non-zero further word sets bit 2 of the status.
   ASSERT_TRUE(rec::writeControl("reply 225 r " + rec::hex(bytesOf<std::uint32_t>({0, 1, 0})) + "\n"));
   EXPECT_TRUE(waitForLine("GET ALARMS: alarm ID: 20482", 2s));
@@ -382,16 +378,19 @@ TEST_F(RecordingKernel, CannedRepliesWithheldRequestsAndLatchedWrites) {
   start();
   // Read and write of id 41 answered from the table; the write latches.
   ASSERT_TRUE(rec::writeControl("# hand-teach flag\nreply 41 r 01\nreply 41 w 00\nlatch 41\nwithhold 90 r\n"));
-  std::this_thread::sleep_for(50ms);  // a few cycles pick the file up
   const auto exchange = [](std::uint16_t id, std::uint8_t ctrl, std::vector<std::uint8_t> params, int ms) {
     return zelor::test::exchangeOverQueues(
         zelor::test::commandPacket(id, static_cast<std::uint16_t>(params.size()), ctrl, params.data(),
                                    params.size()),
         ms);
   };
-  auto reply = exchange(41, 0, {}, 3000);
-  ASSERT_TRUE(reply.got);
-  EXPECT_EQ(reply.body[7], 1);
+  // The kernel picks the file up within a few cycles; until then a read is
+  // echoed. Reads latch nothing.
+  zelor::test::QueueReply reply;
+  ASSERT_TRUE(waitUntil([&] {
+    reply = exchange(41, 0, {}, 3000);
+    return reply.got && reply.body[7] == 1;
+  }, 3s)) << "the canned reply never came";
   reply = exchange(41, 1, {0}, 3000);
   ASSERT_TRUE(reply.got);
   EXPECT_EQ(reply.body[7], 0);
@@ -406,9 +405,14 @@ TEST_F(RecordingKernel, CannedRepliesWithheldRequestsAndLatchedWrites) {
   // A withheld request is taken once and left pending until the requester
   // gives up; the kernel goes on with the next one.
   EXPECT_FALSE(exchange(90, 0, {}, 1000).got);
-  std::this_thread::sleep_for(2500ms);
+  // The road answers late, once its own wait has run out.
+  const int late = msgget(ftok("/root/", kReplyQueueId), 0);
+  EXPECT_TRUE(waitUntil([&] {
+    msqid_ds state{};
+    return late >= 0 && msgctl(late, IPC_STAT, &state) == 0 && state.msg_qnum > 0;
+  }, 5s)) << "no late answer";
   // Whatever the road answered late is not the next request's reply.
-  if (const int late = msgget(ftok("/root/", kReplyQueueId), 0); late >= 0) {
+  if (late >= 0) {
     struct {
       long mtype;
       std::uint8_t data[16384];

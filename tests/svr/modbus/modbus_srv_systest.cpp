@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include "wait_for.h"
+
 #include "common/ipc/robot_map.h"
 #include "status_peer.h"
 #include "stdout_capture.h"
@@ -118,8 +120,8 @@ TEST(ModbusSrvTcp, ManyMastersAtOnceAndOneLeavingDisturbsNoOther) {
   std::atomic<int> failed{0};
   std::thread poller([&] {
     while (polling) {
-      std::uint16_t v = 0;
-      (modbus_read_registers(b.ctx(), 0, 10, &v) == 10 ? answered : failed)++;
+      std::uint16_t v[10];
+      (modbus_read_registers(b.ctx(), 0, 10, v) == 10 ? answered : failed)++;
     }
   });
   for (int i = 0; i < 50; ++i) {
@@ -140,7 +142,8 @@ TEST(ModbusSrvTcp, ManyMastersAtOnceAndOneLeavingDisturbsNoOther) {
     close(raw);
   }
   const int before = answered;
-  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(zelor::test::waitFor([&] { return answered.load() > before + 10; }, 5s))
+      << "the second master stopped getting answers";
   ModbusMaster c;
   ASSERT_TRUE(c.connected()) << "a new master after one left";
   std::uint16_t v;
@@ -390,7 +393,8 @@ TEST(ModbusSrvTcp, ASelectFailureEndsTheServerWithoutFreeingTheWindows) {
   const std::uint16_t w = 1;
   for (int i = 0; i < 100 && srv.WriteHoldReg(0, &w) != -1; ++i) std::this_thread::sleep_for(20ms);
   EXPECT_EQ(srv.WriteHoldReg(0, &w), -1);
-  std::this_thread::sleep_for(50ms);
+  // The server's last line follows the tables' release.
+  EXPECT_TRUE(zelor::test::waitFor([&] { return out.peek().find("exit ...") != std::string::npos; }, 3s));
   const std::string printed = out.finish();
   EXPECT_NE(printed.find("exit ..."), std::string::npos) << printed;
   // The windows are still the memory's (freeing them would have ended this

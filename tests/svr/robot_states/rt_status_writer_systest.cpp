@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "wait_for.h"
+
 #include "common/ipc/robot_map.h"
 #include "json/parameter_globals.h"
 #include "modbus/modbus_srv.h"
@@ -56,7 +58,7 @@ class RtStatusWriter : public ::testing::Test {
     rig_.registerCore();
     rig_.giveParameters();
     rig_.startCycling();
-    std::this_thread::sleep_for(200ms);  // a few dozen cycles
+    ASSERT_TRUE(zelor::test::waitFor([this] { return rig_.cycles() >= 40; }, 10s)) << "the kernel does not cycle";
     std::uint32_t image[16] = {};
     auto* bytes = reinterpret_cast<std::uint8_t*>(image);
     bytes[0] = 1;
@@ -136,7 +138,13 @@ TEST_F(RtStatusWriter, TimeStampFollowsTheWallClockAndThePauseCopyIsSignExtended
   writeRecord(states_, &CoreRig::record());
   std::uint16_t first[kCount];
   ASSERT_TRUE(master_->readInputs(kFirst, kCount, first));
-  std::this_thread::sleep_for(50ms);
+  // The wall clock at least 50 ms past the first stamp.
+  ASSERT_TRUE(zelor::test::waitFor([&] {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000 >=
+           timeStamp(first) + 50;
+  }, 3s, 1ms));
   writeRecord(states_, &CoreRig::record());
   std::uint16_t second[kCount];
   ASSERT_TRUE(master_->readInputs(kFirst, kCount, second));

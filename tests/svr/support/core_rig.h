@@ -5,6 +5,7 @@
 // every 4 ms on a simulated axes group, and the packet-exchange thread.
 
 #include <atomic>
+#include <cstdint>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -58,11 +59,15 @@ class CoreRig {
         if (factory_->getInterface(ISubProcess::CORE) != nullptr) {
           factory_->interCall(ISubProcess::CORE, 0, &record(), nullptr, nullptr);
         }
+        ++cycles_;
         next += std::chrono::milliseconds(4);
         std::this_thread::sleep_until(next);
       }
     });
   }
+
+  // Cycles run since the rig was made.
+  std::uint64_t cycles() const { return cycles_.load(); }
 
   void stopCycling() {
     cycling_ = false;
@@ -73,6 +78,7 @@ class CoreRig {
   SubProcessFactory* factory_;
   zelor::sim::SimAxesGroup drive_;
   std::atomic<bool> cycling_{false};
+  std::atomic<std::uint64_t> cycles_{0};
   std::thread thread_;
 };
 

@@ -25,6 +25,8 @@ namespace {
 constexpr int kBacklog = 5;
 constexpr ev_ssize_t kMaxBodySize = 1 << 20;
 constexpr ev_ssize_t kMaxHeadersSize = 64 << 10;
+// A connection that sends or takes nothing for this long is closed.
+constexpr int kConnectionTimeoutS = 10;
 constexpr int kDuty200ms = -3;
 constexpr int kDuty2s = -2;
 constexpr int kDuty50ms = -4;
@@ -106,6 +108,7 @@ void DataSubProcess::receiveDataProcess() {
   }
   evhttp_set_max_body_size(http_, kMaxBodySize);
   evhttp_set_max_headers_size(http_, kMaxHeadersSize);
+  evhttp_set_timeout(http_, kConnectionTimeoutS);
   // Once accepted, the listening socket belongs to the evhttp object.
   int ownListener = listener;
   if (listener >= 0 && evhttp_accept_socket(http_, listener) == 0) ownListener = -1;

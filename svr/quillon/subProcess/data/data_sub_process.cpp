@@ -135,7 +135,9 @@ DataSubProcess::~DataSubProcess() {
   joinPoseList();
   eventLoop_.stopActivity();
   std::free(bodyBuffer_);
+  // Stops the Modbus server threads and waits for them before its tables go.
   delete modbus_;
+  modbus_ = nullptr;
   if (jointPairs_ != nullptr) shmdt(jointPairs_);
   if (payload_ != nullptr) shmdt(payload_);
   if (udpSocket_ >= 0) close(udpSocket_);
@@ -172,10 +174,9 @@ void DataSubProcess::start() {
   loadIoFunctions();
   stModbusConf conf;
   jsonReader.loadModbusConf(conf);
-  if (modbus_ == nullptr) {
-    modbus_ = new ModbusSrv(conf);
-    modbus_->init();
-  }
+  if (modbus_ == nullptr) modbus_ = new ModbusSrv(conf);
+  // Starts the server threads again after a stop; running ones stay.
+  modbus_->init();
   RobotStates::Instance().start(modbus_, jsonReader.RegexStructureParams(), robotData_.load());
   zelor::modules::service::HmiServer::Instance().Start(modbus_, this);
   syncAlgsParams();
@@ -193,6 +194,8 @@ void DataSubProcess::stop() {
   // The panel's threads use modbus_, which the destructor deletes.
   zelor::modules::service::HmiServer::Instance().Stop();
   RobotStates::Instance().stop();
+  // The Modbus server threads end too; the tables stay for a later start.
+  if (modbus_ != nullptr) modbus_->stop();
 }
 
 void DataSubProcess::interCall(int id, void* in, void*, void**) {

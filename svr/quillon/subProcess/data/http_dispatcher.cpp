@@ -47,7 +47,12 @@ void HttpDispatcher::sendJson(evhttp_request* req) {
 }
 
 void HttpDispatcher::dispatch(evhttp_request* req) {
-  if (CoreSubProcess::IsInMainLoop.load() == 0) return;
+  // Before the kernel cycles nothing can be served: say so at once instead
+  // of leaving the request open.
+  if (CoreSubProcess::IsInMainLoop.load() == 0) {
+    evhttp_send_error(req, 503, "Not ready");
+    return;
+  }
 
   const char* uri = evhttp_request_get_uri(req);
   const std::string path = uri != nullptr ? uri : "";

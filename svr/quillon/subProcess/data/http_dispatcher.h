@@ -11,7 +11,8 @@
 class DataSubProcess;
 
 // Routes every request of the HTTP server to its handler and sends the one
-// reply. Requests wait unanswered while the motion kernel is not cycling.
+// reply. Requests that come while the motion kernel is not cycling are
+// answered 503.
 class HttpDispatcher {
  public:
   static constexpr const char* kContentType = "application/json;charset=utf-8";

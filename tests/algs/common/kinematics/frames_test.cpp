@@ -154,12 +154,27 @@ TEST_F(Frames, UserFrameConversionsStampTheirStages) {
   const tagLocalParams frame = {0, 1, 2, 3, 4};
   const WCSPosition p = {1.0, 0, 0, 0};
   WCSPosition out;
-  elapsed[5] = elapsed[6] = -1;
-  CalCordToBase(&p, &out, &frame);
-  EXPECT_GE(elapsed[5], 0);
-  EXPECT_GE(elapsed[6], elapsed[5]);
-  EXPECT_LT(elapsed[6], kStageReportUs);
-  EXPECT_TRUE(core_.logs.empty());
+  // A stage end within the budget is not reported. The budget counts from the
+  // cycle start, so a run preempted past it is reported instead; such runs
+  // are checked and repeated until one stays within it.
+  bool withinBudget = false;
+  for (int attempt = 0; attempt < 50 && !withinBudget; ++attempt) {
+    core_.logs.clear();
+    elapsed[5] = elapsed[6] = -1;
+    CycleStartNow();
+    CalCordToBase(&p, &out, &frame);
+    EXPECT_GE(elapsed[5], 0);
+    EXPECT_GE(elapsed[6], elapsed[5]);
+    withinBudget = elapsed[6] <= kStageReportUs;
+    if (withinBudget) {
+      EXPECT_TRUE(core_.logs.empty());
+    } else {
+      ASSERT_FALSE(core_.logs.empty());
+      EXPECT_EQ(core_.logs[0], "elapsed[6] timeout " + std::to_string(elapsed[6]) + "\r\n");
+    }
+  }
+  EXPECT_TRUE(withinBudget) << "no run of the conversion stayed within the budget";
+  core_.logs.clear();
 
   // A cycle that started two seconds ago: the end stamp is reported.
   CycleStartNow();

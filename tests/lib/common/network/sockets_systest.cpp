@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "wait_for.h"
+
 #include "common/network/tcp_client.h"
 #include "common/network/tcp_server.h"
 #include "common/network/tcp_server_tcpip.h"
@@ -265,9 +267,18 @@ TEST_F(Sockets, ReconnectLoopPausesWhileServerIsDownAndConnectsWhenUp) {
   client.setPauseUs(20000);
   zelor::test::StdoutCapture capture;
   const int refused = client.TCPClientStart(30030, "127.0.0.1", 1000);
+  const auto loopStart = std::chrono::steady_clock::now();
   std::thread loop(TCPClient::ReConnectSubProcess, &client);
-  std::this_thread::sleep_for(300ms);
+  const auto failuresIn = [](const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t pos = 0; (pos = text.find("[TCPClient::connectServer] connect faild", pos)) != std::string::npos; ++pos)
+      ++n;
+    return n;
+  };
+  zelor::test::waitFor([&] { return failuresIn(capture.peek()) >= 3; }, 3s);
   const std::string whileDown = capture.finish();
+  const auto downMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - loopStart).count();
 
   const int listener = socket(AF_INET, SOCK_STREAM, 0);
   const sockaddr_in addr = loopback(30030);
@@ -280,11 +291,10 @@ TEST_F(Sockets, ReconnectLoopPausesWhileServerIsDownAndConnectsWhenUp) {
   quiet.finish();
 
   EXPECT_LT(refused, 0);
-  size_t failures = 0;
-  for (size_t pos = 0; (pos = whileDown.find("[TCPClient::connectServer] connect faild", pos)) != std::string::npos; ++pos)
-    ++failures;
+  const std::size_t failures = failuresIn(whileDown);
   EXPECT_GE(failures, 2u) << whileDown;
-  EXPECT_LE(failures, 20u) << "21 ms between attempts, not a spinning loop";
+  EXPECT_LE(failures, static_cast<std::size_t>(downMs / 20 + 2))
+      << "21 ms between attempts, not a spinning loop: " << failures << " in " << downMs << " ms";
   EXPECT_TRUE(connected) << "the loop reconnects once the server is up";
   close(listener);
 }
@@ -351,7 +361,11 @@ TEST_F(Sockets, BlockingServerListenLoopTakesClientAndStops) {
   // With the first client taken the loop only idles; stopLoop ends it.
   server.setPauseUs(0);
   std::thread loop(TCPServer::listenSubProcess, &server);
-  std::this_thread::sleep_for(150ms);
+  zelor::test::waitFor([&] { return capture.peek().find("TCPServer::listenSubProcess timeout = 0 \n") != std::string::npos; },
+                       3s);
+  // Idling, it never listens again.
+  zelor::test::staysFalse([&] { return capture.peek().find("TCPServer::listenSubProcess listen ...") != std::string::npos; },
+                          150ms);
   server.stopLoop();
   loop.join();
   const std::string text = capture.finish();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -164,6 +165,15 @@ class AppProtocolPort : public ::testing::Test {
   void expectHeartbeat(Client& client, const std::string& where) {
     const std::string heartbeat = str(hex("00 00 00 00 00 01 00 01 7F"));
     EXPECT_EQ(dump(client.exchange(heartbeat, heartbeat)), dump(heartbeat)) << where;
+  }
+
+  // The socket number of the last connection accepted, from the console.
+  std::optional<int> lastAcceptedFd() {
+    const std::string key = "[start_tcp_server] : new client conn[";
+    const std::string& text = console_.text();
+    const std::size_t at = text.rfind(key);
+    if (at == std::string::npos) return std::nullopt;
+    return std::atoi(text.c_str() + at + key.size());
   }
 
   Console console_;
@@ -345,16 +355,18 @@ std::vector<Bytes> splitAnswers(const std::string& stream) {
 }
 
 TEST_F(AppProtocolPort, EveryRequestGetsItsOwnAnswerWhileACycleRelays) {
-  // The PLC side answers each request, a little later, with the request itself.
+  // The PLC side answers each request, a little later, with the request
+  // itself; the requests follow each other for three passes of the cycle.
   plc_.answer([](const Bytes& request) {
-    return std::optional(PlcSide::Answer{Bytes(request.begin() + 2, request.end()), 30ms});
+    return std::optional(PlcSide::Answer{Bytes(request.begin() + 2, request.end()), 70ms});
   });
+  constexpr std::uint8_t kRequests = 30;
   auto client = app();
   ASSERT_TRUE(client);
   client->send(str(hex("00 00 00 04 00 04 00 04 01 00 00 44")));
   ASSERT_TRUE(waitFor([&] { return plc_.count() >= 1; }, 3s));
   std::string stream;
-  for (std::uint8_t i = 0; i < 10; ++i) {
+  for (std::uint8_t i = 0; i < kRequests; ++i) {
     const Bytes request = {0, 0, 0, i, 0, 5, 0, 1, i};
     client->send(str(request));
     // Its answer: the frame [00 05][00 01][i] under its header.
@@ -381,7 +393,7 @@ TEST_F(AppProtocolPort, EveryRequestGetsItsOwnAnswerWhileACycleRelays) {
     EXPECT_EQ(dump(answer), dump(Bytes{0, 0, 0, answer[3], 0, 5, 0, 5, 0, 5, 0, 1, answer[3]})) << "a wrong answer";
     ++own;
   }
-  EXPECT_EQ(own, 10);
+  EXPECT_EQ(own, kRequests);
 }
 
 TEST_F(AppProtocolPort, ACycleOfAClientThatLeftAnswersNoLaterClient) {
@@ -392,8 +404,18 @@ TEST_F(AppProtocolPort, ACycleOfAClientThatLeftAnswersNoLaterClient) {
     first->send(str(hex("AA AA AA AA 00 07 00 04 01 00 00 77")));
     EXPECT_EQ(dump(first->read(10, 3s)), dump(hex("AA AA AA AA 00 07 00 02 C1 C2")));
   }
-  auto next = app();
-  ASSERT_TRUE(next);
+  // The next client on the first one's socket number, where the number is
+  // free again: an answer meant for the old connection would reach it.
+  const std::optional<int> firstFd = lastAcceptedFd();
+  ASSERT_TRUE(firstFd);
+  std::unique_ptr<Client> next;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    next = app();
+    ASSERT_TRUE(next);
+    if (lastAcceptedFd() == firstFd) break;
+    next.reset();
+  }
+  if (lastAcceptedFd() != firstFd) std::printf("the next client never got socket %d\n", *firstFd);
   expectHeartbeat(*next, "the next client");
   const std::size_t before = plc_.count();
   EXPECT_EQ(dump(next->readFor(3s)), "") << "the next client got the old cycle's answers";

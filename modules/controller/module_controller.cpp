@@ -30,7 +30,8 @@ int ModuleController::LoadAll() {
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "begin to start caller.....  \n");
   realtimeSenderReInit();
   startRealTimeConfigWatcher();
-  // Not built yet: the app-protocol server, which keeps this thread while it serves.
+  // Keeps this thread while port 6000 serves.
+  m_appProtocol.StartServer();
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kControlType, kControlTypeManual);
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "状态:{}", map.loadWord(robot_map::kControlType));

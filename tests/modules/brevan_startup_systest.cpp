@@ -1,6 +1,8 @@
 // brevan's start-up: its FIFO console, the CPU-temperature file, the module
 // controller's log lines and its word in the status memory.
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,7 +116,30 @@ TEST(BrevanStartup, PublishesTheCpuTemperatureEverySecond) {
   EXPECT_TRUE(std::filesystem::exists(brevan.workingDir() + "/temp.txt")) << "temp.txt not in the working directory";
 }
 
+// A listening socket on every interface's port, closed with the object.
+class PortTaken {
+ public:
+  explicit PortTaken(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    taken_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(fd_, 1) == 0;
+  }
+  ~PortTaken() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool taken() const { return taken_; }
+
+ private:
+  int fd_;
+  bool taken_ = false;
+};
+
+// LoadAll ends only when the app-protocol port cannot be served.
 TEST(BrevanStartup, LoadAllLogsItsStepsAndCreatesTheStatusMemoryWhenAbsent) {
+  PortTaken port6000(6000);
+  ASSERT_TRUE(port6000.taken());
   ChannelRecorder channel15(15);
   Brevan brevan;
   const std::vector<std::string> expected = {"ModuleController::LoadAll start!", "begin to start caller.....",
@@ -138,6 +163,21 @@ TEST(BrevanStartup, LoadAllLogsItsStepsAndCreatesTheStatusMemoryWhenAbsent) {
   ASSERT_TRUE(brevan.waitForPorts());
   Client client(30003);
   EXPECT_EQ(client.exchange("ServoP()", "-1,{},ServoP();"), "-1,{},ServoP();");
+}
+
+TEST(BrevanStartup, LoadAllServesTheAppProtocolPortForGood) {
+  ChannelRecorder channel15(15);
+  zelor::sim::DataServerPeer peer;
+  peer.setControlMode("tcp");
+  peer.start();
+  Brevan brevan;
+  ASSERT_TRUE(waitFor([] { return listening(6000); }, 15s)) << "port 6000 never listened";
+  ASSERT_TRUE(brevan.waitForPorts());
+  EXPECT_FALSE(channel15.waitForLine("ModuleController::LoadAll end!", 2s));
+  EXPECT_FALSE(channel15.waitForLine("状态:", 0ms));
+  EXPECT_EQ(robotMap::instance().loadWord(robot_map::kControlType), 0);
+  Client client(29999);
+  EXPECT_EQ(client.exchange("Foo()", "-10000,{},Foo();"), "-10000,{},Foo();");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A client that drops its connection while a reply is being written to it
 // never ends the process that serves it nor stops the data server's cycle:
 // the data port's HTTP server (inside the PLC runtime's process), brevan's
-// text command ports, its file server and its feedback stream on 30004, both programs started
+// text command ports, its file server, its app-protocol port and its feedback
+// stream on 30004, both programs started
 // with SIGPIPE at its default action.
 #include <netinet/in.h>
 #include <poll.h>
@@ -208,6 +209,24 @@ TEST_F(PeerDrops, AFileServerClientLeavingMidReadEndsNeitherBrevanNorTheServer) 
     ASSERT_TRUE(brevan_->process().running()) << "brevan ended: " << howItEnded(brevan_->process());
     ASSERT_TRUE(next.answered) << "the file server stopped serving";
     EXPECT_EQ(next.status, 200);
+  }
+  expectBothLiveAndTheCycleWentOn();
+}
+
+TEST_F(PeerDrops, AnAppLeavingMidAnswerEndsNeitherBrevanNorPort6000) {
+  constexpr int kAppPort = 6000;
+  ASSERT_TRUE(waitFor([] { return listening(kAppPort); }, 10s)) << "port 6000 never listened";
+  // Heartbeats of the largest body, each echoed whole.
+  std::string heartbeat("\0\0\0\0\0\x01\x07\xFB", 8);
+  heartbeat += std::string(2043, 'h');
+  const std::string requests = repeated(heartbeat, 2000);
+  for (Drop drop : {Drop::kReset, Drop::kHalfCloseFirst, Drop::kCloseAndReset}) {
+    SCOPED_TRACE(nameOf(drop));
+    EXPECT_TRUE(dropWhileTheServerWrites(kAppPort, requests, drop, true)) << "no answer had begun";
+    auto next = acceptedClient(kAppPort, 5s);
+    ASSERT_TRUE(brevan_->process().running()) << "brevan ended: " << howItEnded(brevan_->process());
+    ASSERT_TRUE(next) << "port 6000 took no new client";
+    EXPECT_EQ(next->exchange(heartbeat, heartbeat).size(), heartbeat.size()) << "the new client was not served";
   }
   expectBothLiveAndTheCycleWentOn();
 }

@@ -75,9 +75,9 @@ class EnableAndContinue : public ::testing::Test {
     peer_.setReadReply(kEnableStatus, {1});
     peer_.start();
     ASSERT_TRUE(brevan_.waitForPorts()) << "ports 29999 and 30003 never listened";
-    // The start-up's last step makes the script state "stopped" (2): the
-    // commands' own writes of that word come after it.
-    ASSERT_TRUE(waitFor([] { return word(robot_map::kControlType) == 2; }, 10s)) << "brevan's start-up never ended";
+    // Once the app-protocol port listens, the start-up writes nothing more:
+    // the commands' own writes of the words come after it.
+    ASSERT_TRUE(waitFor([] { return listening(6000); }, 10s)) << "brevan's start-up never ended";
     client_ = std::make_unique<Client>(29999);
     ASSERT_TRUE(client_->connected());
   }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "common/network/sigpipe.h"
 #include "controller/feedback_senders.h"
@@ -56,16 +57,23 @@ int main() {
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan ...  fd = {} ,ret = {}.", fd, ret);
   std::setvbuf(stdout, gStdoutBuffer, _IOFBF, 1);
 
+  // The stop waits on a thread of its own: LoadAll keeps this thread while
+  // the app-protocol port serves.
+  std::thread([stopSignals] {
+    int received = 0;
+    while (sigwait(&stopSignals, &received) != 0) {
+    }
+    spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan stopping on signal {}", received);
+    // The feedback threads are joined and their ports closed. The command
+    // servers' threads have no stop and use objects that exit would destroy
+    // under them, so the program ends without running static destructors.
+    zelor::brevan::stopFeedback();
+    std::fflush(stdout);
+    std::_Exit(0);
+  }).detach();
   zelor::brevan::ModuleController controller;
   controller.LoadAll();
-  int received = 0;
-  while (sigwait(&stopSignals, &received) != 0) {
-  }
-  spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "brevan stopping on signal {}", received);
-  // The feedback threads are joined and their ports closed. The command
-  // servers' threads have no stop and use objects that exit would destroy
-  // under them, so the program ends without running static destructors.
-  zelor::brevan::stopFeedback();
-  std::fflush(stdout);
-  std::_Exit(0);
+  // The app-protocol server gave up: the program goes on serving the other
+  // ports until a stop signal.
+  for (;;) pause();
 }

@@ -41,7 +41,7 @@ ProcessResult shell(const std::string& command) { return runProcess({"/bin/sh", 
 // Packets sent by the link, from its own counters (the /sys outside the
 // namespace does not show them); -1 when unreadable.
 long long txPackets() {
-  const ProcessResult r = shell(std::string("ip -s -j link show ") + kLink);
+  const ProcessResult r = shell(std::string("/sbin/ip -s -j link show ") + kLink);
   rapidjson::Document doc;
   doc.Parse(r.out.c_str());
   if (!doc.IsArray() || doc.Empty() || !doc[0].HasMember("stats64")) return -1;
@@ -78,7 +78,7 @@ std::string command(int port, const std::string& line, std::size_t replySize, st
 TEST(RunCommandNetwork, ListensOnLoopbackAndSendsNothingBeyondIt) {
   // A link to "another network": IPv6 off so that the kernel itself sends
   // nothing (no router solicitations), then the address and default route.
-  ASSERT_EQ(shell("ip link add eg0 type veth peer name eg1").exitCode, 0) << "veth links not available";
+  ASSERT_EQ(shell("/sbin/ip link add eg0 type veth peer name eg1").exitCode, 0) << "veth links not available";
   for (const char* link : {"eg0", "eg1"}) {
     std::FILE* f = std::fopen((std::string("/proc/sys/net/ipv6/conf/") + link + "/disable_ipv6").c_str(), "w");
     if (f != nullptr) {
@@ -86,8 +86,8 @@ TEST(RunCommandNetwork, ListensOnLoopbackAndSendsNothingBeyondIt) {
       std::fclose(f);
     }
   }
-  ASSERT_EQ(shell("ip addr add 198.51.100.1/24 dev eg0 && ip link set eg0 up && ip link set eg1 up && "
-                  "ip route add default via 198.51.100.254")
+  ASSERT_EQ(shell("/sbin/ip addr add 198.51.100.1/24 dev eg0 && /sbin/ip link set eg0 up && /sbin/ip link set eg1 up && "
+                  "/sbin/ip route add default via 198.51.100.254")
                 .exitCode,
             0);
   const long long txBefore = txPackets();
@@ -168,7 +168,7 @@ TEST(RunCommandNetwork, ListensOnLoopbackAndSendsNothingBeyondIt) {
   for (const char* noise : {"ipcrm", "cat: "}) {
     EXPECT_EQ(out.find(noise), std::string::npos) << noise;
   }
-  shell("ip link del eg0");
+  shell("/sbin/ip link del eg0");
   fs::remove(terminal);
   fs::remove("/tmp/zelor_quillon.log");
   fs::remove("/tmp/zelor_quillon.log.1");

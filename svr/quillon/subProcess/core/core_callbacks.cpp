@@ -50,7 +50,8 @@ double getValue(const char* key) {
 }
 
 // Called inside the cycle: the line goes into the lock-free ring, which a
-// thread outside the cycle drains into the data server's log.
+// thread outside the cycle drains into the debug stream and the data
+// server's log; the cycle never waits for either.
 void log(const char* text) { kernelLogRing().push(text); }
 
 }  // namespace

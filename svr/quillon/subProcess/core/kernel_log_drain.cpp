@@ -14,6 +14,10 @@ namespace {
 // Constant-initialised: the callback can run before any constructor.
 KernelLogRing gKernelLogRing;
 
+std::mutex gForwardMutex;
+void* gForwardContext = nullptr;
+KernelLineForward gForward = nullptr;
+
 // The kernel ends its lines in "\r\n"; the log adds its own line end.
 void trimLineEnd(char* line) {
   std::size_t n = std::strlen(line);
@@ -23,6 +27,12 @@ void trimLineEnd(char* line) {
 }  // namespace
 
 KernelLogRing& kernelLogRing() { return gKernelLogRing; }
+
+void setKernelLineForward(void* context, KernelLineForward forward) {
+  std::lock_guard<std::mutex> lock(gForwardMutex);
+  gForwardContext = context;
+  gForward = forward;
+}
 
 void KernelLogDrain::start() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -43,7 +53,9 @@ void KernelLogDrain::stop() {
 
 void KernelLogDrain::drainOnce() {
   char line[KernelLogRing::kLineBytes];
+  std::lock_guard<std::mutex> lock(gForwardMutex);
   while (ring_.pop(line)) {
+    if (gForward != nullptr) gForward(gForwardContext, line);
     trimLineEnd(line);
     if (line[0] != '\0') ZLOG_DEBUG("%s", line);
   }

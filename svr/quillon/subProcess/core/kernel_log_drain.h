@@ -8,7 +8,8 @@
 class KernelLogRing;
 
 // The reader of the kernel's log ring, outside the cycle: every period it
-// writes the lines waiting in the ring into the data server's log, and says
+// hands the lines waiting in the ring to the line forward (when one is set)
+// and writes them into the data server's log, and says
 // once per drain how many lines the ring lost since the last report.
 class KernelLogDrain {
  public:
@@ -39,3 +40,9 @@ class KernelLogDrain {
 
 // The process-wide ring that the kernel's log callback fills.
 KernelLogRing& kernelLogRing();
+
+// Where every drained line also goes, as the kernel wrote it (the debug
+// stream); the receiver must not wait. Null clears it. Returns once no drain
+// uses the previous receiver any more.
+using KernelLineForward = void (*)(void* context, const char* line);
+void setKernelLineForward(void* context, KernelLineForward forward);

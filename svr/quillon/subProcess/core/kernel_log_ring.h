@@ -12,8 +12,9 @@
 class KernelLogRing {
  public:
   static constexpr std::size_t kSlots = 256;
-  // Bytes of a slot, terminator included; longer lines are cut.
-  static constexpr std::size_t kLineBytes = 256;
+  // Bytes of a slot, terminator included; longer lines are cut. Room for
+  // the debug stream's 256-byte lines, in whole words.
+  static constexpr std::size_t kLineBytes = 264;
 
   constexpr KernelLogRing() = default;
   KernelLogRing(const KernelLogRing&) = delete;

@@ -3,6 +3,7 @@
 // remote project through brevan's router; the robot's state comes back on
 // discrete inputs.
 #include <modbus/modbus.h>
+#include <sys/shm.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -19,7 +20,9 @@
 #include "orphan_reaper.h"
 #include "support/brevan_rig.h"
 #include "support/data_server_host.h"
+#include "../../sim/plc_host/host_records.h"
 #include "svr/support/modbus_master.h"
+#include "svr/support/queue_client.h"
 
 namespace zelor::test {
 namespace {
@@ -33,7 +36,7 @@ std::string buildDir() { return fs::path(built::kPlcHost).parent_path().parent_p
 
 // The remote project, the start script that records its arguments and then
 // keeps running, and the remote-control settings naming the project.
-void writeFixtures(const fs::path& project) {
+void writeFixtures(const fs::path& project, const char* mode) {
   fs::create_directories(project);
   std::ofstream(project / "prj.json")
       << R"({"cpus": ["src0.lua"], "global": "global.lua", "teach_point": "point"})";
@@ -46,7 +49,7 @@ void writeFixtures(const fs::path& project) {
       << "while true do os.execute(\"sleep 0.05\") end\n";
   const std::string function = std::string(zelor::paths::kProjectDir) + "/settings/function/";
   std::ofstream(function + "remoteControl.json", std::ios::trunc)
-      << R"({"name": ")" << kProjectName << R"(", "mode": "modbus"})";
+      << R"({"name": ")" << kProjectName << R"(", "mode": ")" << mode << R"("})";
 }
 
 int inputBit(ModbusMaster& master, int index) {
@@ -71,7 +74,7 @@ TEST(RemoteControlE2E, ModbusCoilsStartRefuseAndStopTheRemoteProject) {
                                            {}, 60s);
   ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
   const fs::path project = fs::path(zelor::paths::kProjectDir) / "project" / kProjectName;
-  writeFixtures(project);
+  writeFixtures(project, "modbus");
 
   DataServerHost host;
   ASSERT_TRUE(host.started()) << host.diagnostics();
@@ -125,6 +128,59 @@ TEST(RemoteControlE2E, ModbusCoilsStartRefuseAndStopTheRemoteProject) {
   EXPECT_EQ(map.loadWord(robot_map::kUpdateNameRequest), 0);
   EXPECT_EQ(countStarts(), 1);
 
+  fs::remove_all(project);
+  unlink(kArgsFile);
+}
+
+// The stand-in host's records (its DI and DO images).
+zelor::sim::PlcHostRecords* hostRecords() {
+  const int id = shmget(0x5A30, sizeof(zelor::sim::PlcHostRecords), 0);
+  void* p = id >= 0 ? shmat(id, nullptr, 0) : reinterpret_cast<void*>(-1);
+  return p == reinterpret_cast<void*>(-1) ? nullptr : static_cast<zelor::sim::PlcHostRecords*>(p);
+}
+
+TEST(RemoteControlE2E, DigitalInputStartsAndTheRemoteOutputIsKeptUp) {
+  OrphanReaper reaper;
+  const ProcessResult install = runProcess({std::string(built::kSourceDir) + "/scripts/install-root.sh", buildDir()},
+                                           {}, 60s);
+  ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
+  const fs::path project = fs::path(zelor::paths::kProjectDir) / "project" / kProjectName;
+  writeFixtures(project, "io");
+  std::ofstream(std::string(zelor::paths::kProjectDir) + "/settings/function/ioctrl.json", std::ios::trunc)
+      << R"({"in": {"start_pin": 15}, "out": {"remotestatus": 16}})";
+
+  DataServerHost host;
+  ASSERT_TRUE(host.started()) << host.diagnostics();
+  Brevan brevan;
+  ASSERT_TRUE(brevan.waitForPorts(30s)) << brevan.originalStdout();
+  zelor::sim::PlcHostRecords* records = hostRecords();
+  ASSERT_NE(records, nullptr);
+  robotMap& map = robotMap::instance();
+  ASSERT_TRUE(waitFor([&] { return map.loadWord(robot_map::kRemoteMode) == 1; }, 20s)) << host.diagnostics();
+  map.storeWord(robot_map::kSafeRun, 1);
+
+  volatile std::uint8_t* di = records->di;
+  volatile std::uint8_t* dout = records->dout;
+  EXPECT_TRUE(waitFor([&] { return dout[15] == 1; }, 10s)) << "remote status on output 16";
+
+  di[14] = 1;
+  ASSERT_TRUE(waitFor([] { return countStarts() == 1; }, 30s)) << readFile(kArgsFile) << host.diagnostics();
+  EXPECT_EQ(map.loadWord(robot_map::kIsDisabled), 0) << "the start enabled the robot";
+
+  // Output 16 set to 0 by an immediate output command: the forced output
+  // puts it back within a few periods.
+  const std::uint8_t params[8] = {16, 0, 0, 0, 0, 0, 0, 0};
+  const QueueReply reply = exchangeOverQueues(commandPacket(131, sizeof params, 1, params, sizeof params), 3000);
+  ASSERT_TRUE(reply.got);
+  bool sawZero = false;
+  const bool back = waitFor([&] {
+    sawZero = sawZero || dout[15] == 0;
+    return sawZero && dout[15] == 1;
+  }, 2s);
+  EXPECT_TRUE(!sawZero || back) << "output 16 rewritten after the command";
+  EXPECT_TRUE(waitFor([&] { return dout[15] == 1; }, 20ms + 80ms));
+
+  shmdt(records);
   fs::remove_all(project);
   unlink(kArgsFile);
 }

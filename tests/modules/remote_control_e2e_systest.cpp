@@ -6,10 +6,14 @@
 #include <sys/shm.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,7 @@
 #include "common/ipc/robot_map.h"
 #include "common/ipc/robot_map_layout.h"
 #include "install_paths.h"
+#include "log_reader/log_queue_reader.h"
 #include "orphan_reaper.h"
 #include "support/brevan_rig.h"
 #include "support/data_server_host.h"
@@ -61,6 +66,38 @@ bool setCoil(ModbusMaster& master, int index, int value) {
   return modbus_write_bit(master.ctx(), index, value) == 1;
 }
 
+// Lines of the remote control's log channel, drained as they come so that
+// the queue never fills.
+class RemoteLog {
+ public:
+  RemoteLog() : drainer_([this] {
+    while (!stop_) {
+      std::vector<std::string> fresh = zelor::sim::drainLogChannel(15);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::string& line : fresh) lines_.push_back(std::move(line));
+      }
+      usleep(2000);
+    }
+  }) {}
+  ~RemoteLog() {
+    stop_ = true;
+    drainer_.join();
+  }
+  int count(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int n = 0;
+    for (const std::string& line : lines_) n += line.find(text) != std::string::npos ? 1 : 0;
+    return n;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::atomic<bool> stop_{false};
+  std::thread drainer_;
+};
+
 int countStarts() {
   const std::string args = readFile(kArgsFile);
   int n = 0;
@@ -76,6 +113,7 @@ TEST(RemoteControlE2E, ModbusCoilsStartRefuseAndStopTheRemoteProject) {
   const fs::path project = fs::path(zelor::paths::kProjectDir) / "project" / kProjectName;
   writeFixtures(project, "modbus");
 
+  RemoteLog log;
   DataServerHost host;
   ASSERT_TRUE(host.started()) << host.diagnostics();
   Brevan brevan;
@@ -95,6 +133,7 @@ TEST(RemoteControlE2E, ModbusCoilsStartRefuseAndStopTheRemoteProject) {
   ASSERT_TRUE(setCoil(master, 0, 1));
   ASSERT_TRUE(waitFor([] { return countStarts() == 1; }, 30s)) << readFile(kArgsFile) << host.diagnostics();
   EXPECT_EQ(map.loadWord(robot_map::kIsDisabled), 0) << "the start enabled the robot";
+  EXPECT_TRUE(waitFor([&] { return log.count("request run script remfix ... done") == 1; }, 5s));
   EXPECT_EQ(readFile(kArgsFile).rfind("null\n", 0), 0u) << readFile(kArgsFile);
   EXPECT_NE(readFile(kArgsFile).find(project.string() + "/src0.lua"), std::string::npos) << readFile(kArgsFile);
   EXPECT_TRUE(waitFor([&] {
@@ -110,7 +149,7 @@ TEST(RemoteControlE2E, ModbusCoilsStartRefuseAndStopTheRemoteProject) {
   ASSERT_TRUE(setCoil(master, 0, 0));
   usleep(100000);
   ASSERT_TRUE(setCoil(master, 0, 1));
-  usleep(300000);
+  EXPECT_TRUE(waitFor([&] { return log.count(",but script status is running") == 1; }, 5s));
   EXPECT_EQ(map.loadWord(robot_map::kUpdateNameRequest), 0);
   EXPECT_EQ(countStarts(), 1);
 
@@ -123,8 +162,13 @@ TEST(RemoteControlE2E, ModbusCoilsStartRefuseAndStopTheRemoteProject) {
   map.storeWord(robot_map::kSafeRun, 0);
   ASSERT_TRUE(setCoil(master, 0, 0));
   usleep(100000);
+  const int enables = log.count("need to enable robot");
+  const int starts = log.count(" request to start script ...... ");
   ASSERT_TRUE(setCoil(master, 0, 1));
-  usleep(500000);
+  EXPECT_TRUE(waitFor([&] { return log.count("cant not start script, isSafeRun:0, isSafeSuspend:0") == 1; }, 5s));
+  usleep(200000);
+  EXPECT_EQ(log.count(" request to start script ...... "), starts) << "the refused start went no further";
+  EXPECT_EQ(log.count("need to enable robot"), enables);
   EXPECT_EQ(map.loadWord(robot_map::kUpdateNameRequest), 0);
   EXPECT_EQ(countStarts(), 1);
 

@@ -97,8 +97,10 @@ TEST_F(RobotControlStack, ClearErrorRecoversFromAMoveOutOfReach) {
 TEST_F(RobotControlStack, StatusKinematicsPauseAndDisable) {
   ASSERT_NO_FATAL_FAILURE(start("0,90,-50,0"));
   ASSERT_EQ(command(29999, "EnableRobot()", "0,{},EnableRobot();", 25s), "0,{},EnableRobot();");
-  Client client(29999);
-  ASSERT_TRUE(client.connected());
+  // The port serves one client at a time: wait until the enable's has gone.
+  const std::unique_ptr<Client> session = acceptedClient(29999, 5s);
+  ASSERT_TRUE(session);
+  Client& client = *session;
 
   EXPECT_EQ(ask(client, "RobotMode()"), "0,{5},RobotMode();");
   const std::string angles = ask(client, "GetAngle()");

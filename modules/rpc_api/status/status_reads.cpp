@@ -4,6 +4,7 @@
 #include "common/ipc/robot_map.h"
 #include "common/util/json_util.h"
 #include "rpc_api/api_log.h"
+#include "rpc_api/checks/arg_checks.h"
 #include "rpc_api/control/queue_control.h"
 #include "rpc_api/status/robot_mode.h"
 
@@ -53,7 +54,7 @@ void rpcExecuteApi::GetAngle(const Args& args, std::string& reply) {
 void rpcExecuteApi::GetPose(const Args& args, std::string& reply) {
   logArgs(args);
   if (args.size() != 0 && args.size() != 2) {
-    reply = errorReply(-20000);
+    reply = errorReply(kCountErrorId);
     RPC_LOG_ERROR("the number of params is wrong: {}", reply);
     return;
   }

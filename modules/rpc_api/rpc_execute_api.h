@@ -69,6 +69,51 @@ class rpcExecuteApi : public PluginBase {
   // Robot control: enable (and start the queue), continue the queue.
   static void EnableRobot(const Args& args, std::string& reply);
   static void Continue(const Args& args, std::string& reply);
+  static void DisableRobot(const Args& args, std::string& reply);
+  static void ClearError(const Args& args, std::string& reply);
+  static void ResetRobot(const Args& args, std::string& reply);
+  static void Pause(const Args& args, std::string& reply);
+  static void ClearCollision(const Args& args, std::string& reply);
+  static void EmergencyStop(const Args& args, std::string& reply);
+  // Drag teaching and homing.
+  static void StartDrag(const Args& args, std::string& reply);
+  static void StopDrag(const Args& args, std::string& reply);
+  static void SetcaliHome(const Args& args, std::string& reply);
+  // Queue and run control. Only the control-type switches, Begin and End are
+  // in the command table; a lost effect packet answers "-1,{},".
+  static void SetQueuedCmdStartExec(const Args& args, std::string& reply);
+  static void SetQueuedCmdStopExec(const Args& args, std::string& reply);
+  static void SetQueuedCmdForceStopExec(const Args& args, std::string& reply);
+  static void SetQueuedCmdStopClear(const Args& args, std::string& reply);
+  static void SetQueuedCmdClear(const Args& args, std::string& reply);
+  static void GetQueuedCmdCurrentIndex(const Args& args, std::string& reply);
+  static void GetQueuedCmdLeftSpace(const Args& args, std::string& reply);
+  static void StartRobot(const Args& args, std::string& reply);
+  static void StopRobot(const Args& args, std::string& reply);
+  static void AutoManual_Auto(const Args& args, std::string& reply);
+  static void AutoManual_Manual(const Args& args, std::string& reply);
+  static void Begin(const Args& args, std::string& reply);
+  static void End(const Args& args, std::string& reply);
+  // Self-test of the argument parsing: int, double, text, key=value.
+  static void test(const Args& args, std::string& reply);
+
+  // Status reads and the kernel's kinematics.
+  static void GetAngle(const Args& args, std::string& reply);
+  static void GetPose(const Args& args, std::string& reply);
+  static void RobotMode(const Args& args, std::string& reply);
+  static void GetErrorID(const Args& args, std::string& reply);
+  static void GetSerialNum(const Args& args, std::string& reply);
+  static void PositiveSolution(const Args& args, std::string& reply);
+  static void InverseSolution(const Args& args, std::string& reply);
+
+  // Lua projects: start, stop, pause and resume.
+  static void RunScript(const Args& args, std::string& reply);
+  static void StopScript(const Args& args, std::string& reply);
+  static void PauseScript(const Args& args, std::string& reply);
+  static void ContinueScript(const Args& args, std::string& reply);
+  // Starts the interpreter on the project's scripts in the background; -1
+  // (nothing started) when the command line cannot be built safely.
+  static int CallScript(st_project* project);
 
   // Keyed options at positions start and above into map, the last
   // occurrence of a key winning; values 0..255.

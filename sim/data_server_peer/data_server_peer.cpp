@@ -87,6 +87,21 @@ void DataServerPeer::setReadReply(std::uint16_t id, std::vector<std::uint8_t> pa
   readReplies_[id] = std::move(params);
 }
 
+void DataServerPeer::setReadSequence(std::uint16_t id, std::vector<std::vector<std::uint8_t>> replies) {
+  std::lock_guard lock(mutex_);
+  auto& queue = readSequences_[id];
+  queue.clear();
+  for (auto& reply : replies) {
+    reply.resize(std::min(reply.size(), kParamCapacity));
+    queue.push_back(std::move(reply));
+  }
+}
+
+void DataServerPeer::setRawAnswers(std::deque<std::string> texts) {
+  std::lock_guard lock(mutex_);
+  rawAnswers_ = std::move(texts);
+}
+
 void DataServerPeer::setRawAnswer(const std::string& text) {
   std::lock_guard lock(mutex_);
   rawAnswer_.assign(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), kRawTextMax)));
@@ -173,8 +188,17 @@ void DataServerPeer::answer(long sequence, const std::uint8_t* body, std::int64_
     }
     if (request.ctrl & kCtrlQueued) {
       params.resize(sizeof(std::uint64_t));  // the queue index, given on hand-over
+    } else if (request.id == kTextCommandId && !rawAnswers_.empty()) {
+      const std::string& text = rawAnswers_.front();
+      params.assign(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), kRawTextMax)));
+      params.push_back(0);
+      rawAnswers_.pop_front();
     } else if (request.id == kTextCommandId) {
       params = rawAnswer_.empty() ? std::vector<std::uint8_t>{0} : rawAnswer_;
+    } else if (auto sequence = readSequences_.find(request.id);
+               sequence != readSequences_.end() && !sequence->second.empty()) {
+      params = sequence->second.front();
+      if (sequence->second.size() > 1) sequence->second.pop_front();
     } else if (auto found = readReplies_.find(request.id); found != readReplies_.end()) {
       params = found->second;
     }

@@ -61,6 +61,12 @@ class DataServerPeer {
   void setDelays(std::deque<std::chrono::milliseconds> delays);
   // Reply parameters of a read of this id.
   void setReadReply(std::uint16_t id, std::vector<std::uint8_t> params);
+  // Reply parameters of the reads of this id in turn: the k-th read gets the
+  // k-th entry, the last one repeating.
+  void setReadSequence(std::uint16_t id, std::vector<std::vector<std::uint8_t>> replies);
+  // Answer texts of the next raw-text requests, one each; after them the
+  // answer of setRawAnswer.
+  void setRawAnswers(std::deque<std::string> texts);
   // Answer text of the raw text road (id 262): NUL-terminated in the reply.
   void setRawAnswer(const std::string& text);
   // Raw answer parameter bytes as they are, filling up to the packet's end.
@@ -97,6 +103,8 @@ class DataServerPeer {
   std::deque<std::chrono::milliseconds> delays_;
   std::map<std::uint16_t, std::vector<std::uint8_t>> readReplies_;
   std::vector<std::uint8_t> rawAnswer_;
+  std::map<std::uint16_t, std::deque<std::vector<std::uint8_t>>> readSequences_;
+  std::deque<std::string> rawAnswers_;
   std::set<std::pair<std::uint16_t, std::uint8_t>> unanswered_;
   std::map<std::pair<std::uint16_t, std::uint8_t>, int> unansweredNext_;
   std::vector<PeerRequest> requests_;

@@ -19,7 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char controlType_auto = 1;
 constexpr double kMaxStoredPayLoad = 1.5;
 constexpr double kCentreLimit = 500.0;
 constexpr int kEnablePolls = 15;

@@ -1,5 +1,7 @@
 // ModbusMaster's register operations against the slave stand-in.
+#include <chrono>
 #include <cstdint>
+#include <future>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +72,35 @@ TEST(ModbusMasterOps, WithoutAConnectionNothingIsSent) {
   EXPECT_EQ(master.writeCoils(0, 1, bits), -1);
   EXPECT_TRUE(master.Start("127.0.0.1", kPort, 1));
   EXPECT_EQ(master.writeCoils(0, 1, bits), 1);
+}
+
+TEST(ModbusMasterOps, TransfersOnABrokenConnectionFailAtOnce) {
+  using namespace std::chrono_literals;
+  zelor::sim::ModbusSlave slave("127.0.0.1", kPort);
+  ASSERT_TRUE(slave.start());
+  ModbusMaster master;
+  ASSERT_TRUE(master.Start("127.0.0.1", kPort, 1));
+  slave.stop();
+  // Both loops may use a device between a failed transfer and its going
+  // offline: none of these transfers may wait for the device to return.
+  auto transfers = std::async(std::launch::async, [&] {
+    std::uint8_t bits[4] = {};
+    int failed = 0;
+    for (int i = 0; i < 3; ++i) {
+      failed += master.readInputBits(0, 4, bits) == -1;
+      failed += master.writeCoils(0, 4, bits) == -1;
+    }
+    return failed;
+  });
+  const bool returned = transfers.wait_for(3s) == std::future_status::ready;
+  if (!returned) {
+    ASSERT_TRUE(slave.start());  // lets a retrying transfer end
+  }
+  EXPECT_TRUE(returned) << "a transfer waited for the device to come back";
+  const int failed = transfers.get();
+  if (returned) {
+    EXPECT_EQ(failed, 6);
+  }
 }
 
 }  // namespace

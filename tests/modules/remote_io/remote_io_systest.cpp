@@ -201,12 +201,26 @@ TEST_F(RemoteIo, ADeviceThatComesAndGoesDoesNotHoldTheOther) {
   ASSERT_TRUE(slaveB_.start());
   EXPECT_TRUE(imageWhere([](const Bytes& image) { return sliceIs(image, 1, {1}); }, 2s)) << "B never came online";
 
+  // DO images keep both loops busy with both devices while B is away.
+  std::atomic<bool> writing{true};
+  std::thread doWriter([&] {
+    Segment segment(12);
+    Bytes frame(2 + 1001, 0);
+    frame[0] = 0x03;
+    frame[1] = 0xE9;
+    while (writing) {
+      segment.Write(kDoChannel, frame.data(), static_cast<unsigned short>(frame.size()));
+      std::this_thread::sleep_for(5ms);
+    }
+  });
   slaveB_.stop();
   for (std::uint8_t value : {0, 1, 0}) {
     slaveA_.setDiscreteInput(7, value != 0);
     EXPECT_TRUE(imageWhere([&](const Bytes& image) { return image.size() == 200 && image[7] == value; }, 1s))
         << "A's slice stopped while B is away";
   }
+  writing = false;
+  doWriter.join();
 
   slaveB_.setDiscreteInput(1, true);
   ASSERT_TRUE(slaveB_.start());
@@ -240,6 +254,8 @@ struct BadConfig {
   std::string text;
   std::string line;
 };
+
+void PrintTo(const BadConfig& config, std::ostream* out) { *out << config.what; }
 
 class RemoteIoBadConfig : public RemoteIo, public ::testing::WithParamInterface<BadConfig> {};
 

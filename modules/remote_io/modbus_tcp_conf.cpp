@@ -80,10 +80,9 @@ int LoadModbusTCPConf(const std::string& path, std::vector<ModbusTCPConf_t>& rec
     ModbusTCPConf_t& record = records[static_cast<std::size_t>(i)];
     std::memset(&record, 0, sizeof record);
     copyText(record.name, sizeof record.name, entry["name"]);
-    // A dotted address takes at most 15 characters: the first 16 bytes are kept.
-    char ip[17] = {};
-    std::memcpy(ip, entry["ip"].GetString(), std::min<std::size_t>(entry["ip"].GetStringLength(), 16));
-    std::memcpy(record.ip, ip, 16);
+    // A dotted address takes at most 15 characters: the first 16 bytes are
+    // kept, and the rest of the zeroed field ends the text.
+    std::memcpy(record.ip, entry["ip"].GetString(), std::min<std::size_t>(entry["ip"].GetStringLength(), 16));
     record.port = low16(entry["port"].GetInt());
     record.id = static_cast<std::uint8_t>(entry["id"].GetInt());
     record.doAddr = low16(optionalInt(entry, "DO", "addr"));

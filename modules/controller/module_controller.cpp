@@ -8,6 +8,7 @@
 #include "controller/cpu_temperature.h"
 #include "controller/feedback_senders.h"
 #include "log/ombrel.h"
+#include "remote_io/modbus_io.h"
 #include "service/identify_service.h"
 #include "service/tp_server.h"
 
@@ -23,7 +24,7 @@ int ModuleController::LoadAll() {
   spdlog::ombrel::basicLog(kChannel15, __LINE__, __func__, kInfo, "ModuleController::LoadAll start!");
   startCpuTemperatureThread();
   zelor::modules::router::MessageRouter::Instance()->Start();
-  // Not built yet: the remote-I/O master (ModbusIO::Instance() and its Start()).
+  zelor::modules::router::ModbusIO::Instance()->Start();
   zelor::modules::service::StartAutoIdentifyServer();
   std::thread(zelor::modules::service::StartHttpServer).detach();
   zelor::modules::tcpipCall::Instance();

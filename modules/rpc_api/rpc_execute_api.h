@@ -9,6 +9,8 @@
 #include "common/plugin/plugin_base.h"
 #include "json/json_project_reader.h"
 
+typedef struct _modbus modbus_t;
+
 namespace zelor::modules::rpcExecuteApis {
 
 // Argument list and reply text of a remote command handler.
@@ -142,6 +144,22 @@ class rpcExecuteApi : public PluginBase {
   static bool frameOf(FrameKind kind, int index, tagCoordParamsFull& frame);
   static void reloadFrames();
   static void setCurrentFrameIndex(FrameKind kind, std::uint32_t index);
+
+  // Modbus TCP master connections towards other devices (slots 0..3).
+  static modbus_t* ctx[4];
+  static void ModbusCreate(const Args& args, std::string& reply);
+  static void ModbusClose(const Args& args, std::string& reply);
+  static void GetInBits(const Args& args, std::string& reply);
+  static void GetCoils(const Args& args, std::string& reply);
+  static void SetCoils(const Args& args, std::string& reply);
+  static void GetInRegs(const Args& args, std::string& reply);
+  static void GetHoldRegs(const Args& args, std::string& reply);
+  static void SetHoldRegs(const Args& args, std::string& reply);
+  // input: discrete inputs / input registers; else coils / holding registers.
+  static void GetInbitsOrCoils(const Args& args, std::string& reply, bool input);
+  static void GetHoldRegsOrInRegs(const Args& args, std::string& reply, bool input);
+  // A dotted IPv4 address of four numbers 0..255.
+  static bool isValidIpAddres(const std::string& text);
 
   // Handlers that only answer that the command is not supported.
   static void ServoP(const Args& args, std::string& reply);

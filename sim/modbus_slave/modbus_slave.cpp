@@ -66,7 +66,8 @@ void ModbusSlave::serve(int listener) {
       }
       modbus_set_socket(ctx_, fds[i].fd);
       const int length = modbus_receive(ctx_, query);
-      if (length > 0) {
+      if (length > 0 && !silent_) {
+        if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
         std::lock_guard<std::mutex> lock(mapMutex_);
         modbus_reply(ctx_, query, length, map_);
         ++requests_;

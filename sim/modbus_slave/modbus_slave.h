@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -47,6 +48,10 @@ class ModbusSlave {
   void setDiscreteInput(int address, bool value);
   // Number of requests answered so far.
   long requests() const { return requests_; }
+  // Silent: connections are accepted and requests read, never answered.
+  void setSilent(bool silent) { silent_ = silent; }
+  // Each answer waits this long first.
+  void setAnswerDelay(std::chrono::milliseconds delay) { delayMs_ = delay.count(); }
 
  private:
   void serve(int listener);
@@ -59,6 +64,8 @@ class ModbusSlave {
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<long> requests_{0};
+  std::atomic<bool> silent_{false};
+  std::atomic<long> delayMs_{0};
   int wakeup_[2] = {-1, -1};
 };
 

@@ -2,6 +2,9 @@
 // across a stop, and makes transfers fail while stopped.
 #include <modbus.h>
 
+#include <cerrno>
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include "modbus_slave/modbus_slave.h"
@@ -59,4 +62,30 @@ TEST(ModbusSlaveStandIn, ServesTwoMastersAndKeepsValues) {
   EXPECT_EQ(back[1], 0xBEEF);
   modbus_close(c);
   modbus_free(c);
+}
+
+TEST(ModbusSlaveStandIn, SilentNeverAnswersAndADelayHoldsEachAnswer) {
+  using Clock = std::chrono::steady_clock;
+  zelor::sim::ModbusSlave slave("127.0.0.1", 502);
+  slave.setSilent(true);
+  ASSERT_TRUE(slave.start());
+  modbus_t* master = connectMaster(502);
+  ASSERT_NE(master, nullptr);  // connections are still accepted
+  uint16_t value = 0;
+  EXPECT_EQ(modbus_read_registers(master, 0, 1, &value), -1);
+  EXPECT_EQ(errno, ETIMEDOUT);
+  EXPECT_EQ(slave.requests(), 0);
+  modbus_close(master);
+  modbus_free(master);
+
+  slave.setSilent(false);
+  slave.setAnswerDelay(std::chrono::milliseconds(100));
+  master = connectMaster(502);
+  ASSERT_NE(master, nullptr);
+  modbus_set_response_timeout(master, 1, 0);
+  const auto start = Clock::now();
+  EXPECT_EQ(modbus_read_registers(master, 0, 1, &value), 1);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
+  modbus_close(master);
+  modbus_free(master);
 }

@@ -502,11 +502,9 @@ int DataSubProcess::handleStopToPoseThread(DataSubProcess* server) {
     server->singlePTPCmd(conf);
   }
   std::uint8_t* outputs = kernel_images::outputImage();
-  if (outputs == nullptr) {
-    server->runScriptSource_ = 0;
-    server->stopPoseBusy_ = false;
-    return 0;
-  }
+  // Without a core the stop is over as well: a set stop-in-progress byte
+  // would refuse every later stop under remote control.
+  if (outputs == nullptr) return finish(0);
   DATA_LOG(kInfo, "[{}],  clear io", "handleStopToPoseThread");
   for (int i = 0; i <= kStopPoseOutputs; ++i) std::atomic_ref<std::uint8_t>(outputs[i]).store(0, std::memory_order_relaxed);
   return finish(conf.enable ? 1 : 0);

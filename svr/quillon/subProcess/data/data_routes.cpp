@@ -90,4 +90,7 @@ void DataSubProcess::fillRoutes() {
   t.add("properties", "businessType", &DataRoutes::propBusinessType);
   registerExchangeRoutes(t);
   registerMotionRoutes(t);
+  registerScriptRoutes(t);
+  registerJogRoutes(t);
+  registerPanelRoutes(t);
 }

@@ -14,6 +14,7 @@
 #include "robot_states/robot_states.h"
 #include "subProcess/data/data_log.h"
 #include "subProcess/data/data_sub_process.h"
+#include "subProcess/data/shell_safe_text.h"
 #include "subProcess/data/speed_ratio.h"
 #include "subProcess/factory_access.h"
 
@@ -88,6 +89,33 @@ void DataSubProcess::setRecordCollision(std::uint32_t mask) {
   }
 }
 
+bool DataSubProcess::projectFilesReady(const st_project& project) {
+  // A path that cannot be handed on safely counts as missing.
+  const auto usable = [](const QString& path) {
+    const QByteArray bytes = path.toUtf8();
+    return isShellSafeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) &&
+           fileExists(path);
+  };
+  for (const QString& cpu : project.cpus) {
+    if (!usable(cpu)) {
+      DATA_LOG(kError, "The cpu file not exist:{}", cpu.toStdString());
+      setAlarm(kCpuFileAlarm);
+      return false;
+    }
+  }
+  if (!project.global.isEmpty() && !usable(project.global)) {
+    DATA_LOG(kError, "The global file not exist:{}", project.global.toStdString());
+    setAlarm(kGlobalFileAlarm);
+    return false;
+  }
+  if (!project.teachPoint.isEmpty() && !usable(project.teachPoint)) {
+    DATA_LOG(kError, "The teach point file not exist:{}", project.teachPoint.toStdString());
+    setAlarm(kTeachPointFileAlarm);
+    return false;
+  }
+  return true;
+}
+
 int DataSubProcess::startRunScript(const char* name) {
   DATA_LOG(kInfo, "**** startRunScript start *****");
   if (name == nullptr) {
@@ -96,28 +124,17 @@ int DataSubProcess::startRunScript(const char* name) {
     return 0;
   }
   st_project* project = nullptr;
+  if (!isShellSafeText(name)) {
+    DATA_LOG(kError, "project name with a character not allowed: {}", name);
+    setAlarm(kNoProjectAlarm);
+    return 0;
+  }
   if (name[0] == '\0' || !jsonReader.RegexProjectFile(name, &project) || project == nullptr) {
     DATA_LOG(kError, "jsonReader.RegexProjectFile");
     setAlarm(kNoProjectAlarm);
     return 0;
   }
-  for (const QString& cpu : project->cpus) {
-    if (!fileExists(cpu)) {
-      DATA_LOG(kError, "The cpu file not exist:{}", cpu.toStdString());
-      setAlarm(kCpuFileAlarm);
-      return 0;
-    }
-  }
-  if (!project->global.isEmpty() && !fileExists(project->global)) {
-    DATA_LOG(kError, "The global file not exist:{}", project->global.toStdString());
-    setAlarm(kGlobalFileAlarm);
-    return 0;
-  }
-  if (!project->teachPoint.isEmpty() && !fileExists(project->teachPoint)) {
-    DATA_LOG(kError, "The teach point file not exist:{}", project->teachPoint.toStdString());
-    setAlarm(kTeachPointFileAlarm);
-    return 0;
-  }
+  if (!projectFilesReady(*project)) return 0;
 
   done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
   done(*this, alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
@@ -147,6 +164,7 @@ int DataSubProcess::startRunScript(const char* name) {
 int DataSubProcess::stopRunScript() {
   done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
   luaCall(kLuaStop);
+  remotePause_ = 0;
   setProjectName("");
   setLastDebuggerCommand("stop");
   setRecordCollision(0);
@@ -160,6 +178,7 @@ int DataSubProcess::stopRunScript() {
 int DataSubProcess::pauseRunScript() {
   done(*this, alloc_SetQueuedCmdStopExec(), "alloc_SetQueuedCmdStopExec() error");
   setLastDebuggerCommand("suspend");
+  remotePause_ = 1;
   done(*this, alloc_SetExterAxisCmd(stTramletCmd{kAuxPause, {0}, 0}, 0), "alloc_SetExterAxisCmd(cmd) error");
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kScriptStatus, kScriptPaused);
@@ -170,6 +189,7 @@ int DataSubProcess::pauseRunScript() {
 int DataSubProcess::continueRunScript() {
   done(*this, alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
   setLastDebuggerCommand("run");
+  remotePause_ = 0;
   robotMap& map = robotMap::instance();
   map.storeWord(robot_map::kScriptStatus, kScriptRunning);
   map.storeWord(robot_map::kControlType, kControlWordAuto);

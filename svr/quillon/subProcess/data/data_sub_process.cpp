@@ -103,6 +103,9 @@ DataSubProcess::DataSubProcess(int port, const QString& version) {
   m_INCHParams.distanceANG = jsonReader.inch.angle;
   if (jsonReader.temp.user >= 0 && jsonReader.temp.user < kFrameCount) currentUser_ = jsonReader.temp.user;
   if (jsonReader.temp.tool >= 0 && jsonReader.temp.tool < kFrameCount) currentTool_ = jsonReader.temp.tool;
+  if (const st_structure* structure = jsonReader.RegexStructureParams()) {
+    for (int k = 0; k < kAxisCount; ++k) simulatedAxis_[k] = structure->motors[k].simulated ? 1 : 0;
+  }
 
   attachSegments();
 
@@ -133,6 +136,7 @@ DataSubProcess::DataSubProcess(int port, const QString& version) {
 DataSubProcess::~DataSubProcess() {
   stop();
   joinPoseList();
+  joinStopToPose();
   eventLoop_.stopActivity();
   std::free(bodyBuffer_);
   // Stops the Modbus server threads and waits for them before its tables go.

@@ -16,6 +16,7 @@
 #include "common/plugin/plugin_base.h"
 #include "common/ipc/semlib_shm.h"
 #include "json/json_project_reader.h"
+#include "json/project_structure.h"
 #include "robot_states/robot_data_source.h"
 #include "subProcess/activity.h"
 #include "subProcess/data/http_dispatcher.h"
@@ -129,6 +130,33 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   // Non-zero with the project name that the Modbus selection register picks.
   int getModbusProjectName(std::string& name);
   int clearCollision();
+  // Checks a project's scripts before a start: missing or unsafe paths raise
+  // their alarm (8193 per-thread, 8194 global, 8195 teach point); true when
+  // all are usable.
+  bool projectFilesReady(const st_project& project);
+
+  // Script options of the timers and remote control.
+  int suspendOpt();
+  int runOpt(std::uint8_t& flag);
+  int pauseScriptOpt(std::uint8_t& paused, std::uint8_t& requested, std::uint8_t& second, std::uint8_t& third,
+                     std::uint8_t& statusSet, int outFirst, int outSecond, const char* mode, const char* name);
+  int continueScriptOpt(std::uint8_t& paused, std::uint8_t& requested, std::uint8_t& second, std::uint8_t& third,
+                        std::uint8_t& statusSet, int outFirst, int outSecond, const char* mode, const char* name);
+  // Adds the power-on and enabled spans to the totals and writes the
+  // work-time file; 0 when written.
+  int workTimeSave();
+
+  // Set while remote control owns the robot; the pendant's script and jog
+  // routes step aside.
+  bool remoteControl() const { return remoteControl_.load() != 0; }
+  void setRemoteControl(bool on) { remoteControl_ = on ? 1 : 0; }
+  // Set while a script is paused through remote control.
+  bool remotePause() const { return remotePause_.load() != 0; }
+
+  // The move to the configured stop pose after a pendant stop; returns the
+  // configuration's enable byte (0 when it did nothing).
+  static int handleStopToPoseThread(DataSubProcess* server);
+  void singlePTPCmd(const stStopConf& conf);
 
   // Status block and the small status operations around it.
   struct DataStatus {
@@ -172,6 +200,9 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   friend struct DataRoutes;
   friend struct ExchangeRoutes;
   friend struct MotionRoutes;
+  friend struct ScriptRoutes;
+  friend struct JogRoutes;
+  friend struct PanelRoutes;
 
   void receiveDataProcess();
   void checkIOProcess() {}
@@ -313,6 +344,27 @@ class DataSubProcess : public ISubProcess, public PluginBase, public RobotDataSo
   std::mutex traceMutex_;
   std::thread traceThread_;
   void joinPoseList();
+
+  // Script control: who started the running script (255 none yet, 1 the
+  // pendant), a pendant stop still settling, the remote flags.
+  std::atomic<std::uint8_t> runScriptSource_{255};
+  std::atomic<std::uint8_t> stopInProgress_{0};
+  std::atomic<std::uint8_t> remoteControl_{0};
+  std::atomic<std::uint8_t> remotePause_{0};
+  // Input-driven safe pause and continue act only while this is set.
+  std::uint8_t controlSource_ = 0;
+  // Stop-pose move: at most one thread, joined before the object goes.
+  std::atomic<bool> stopPoseBusy_{false};
+  std::mutex stopPoseMutex_;
+  std::thread stopPoseThread_;
+  bool startStopToPose();
+  void joinStopToPose();
+
+  // Pendant keys and switches: positive then negative jog keys of joints
+  // 1-6 (event loop only), the emergency-stop key, the simulated axes.
+  std::uint8_t jogKeys_[12] = {};
+  std::atomic<std::uint8_t> emergencyKey_{0};
+  std::atomic<std::uint8_t> simulatedAxis_[6] = {};
 
   Activity<DataSubProcess> eventLoop_{this, &DataSubProcess::receiveDataProcess};
   Activity<DataSubProcess> checkIO_{this, &DataSubProcess::checkIOProcess};

@@ -18,6 +18,7 @@
 #include "subProcess/data/data_exchange_limit.h"
 #include "subProcess/data/data_log.h"
 #include "subProcess/data/data_sub_process.h"
+#include "subProcess/data/kernel_images.h"
 #include "subProcess/data/routes/route_support.h"
 #include "subProcess/data/speed_ratio.h"
 
@@ -34,6 +35,8 @@ constexpr std::uint32_t kAuxStop = 18;
 constexpr int kJoint3 = 2;
 constexpr std::size_t kMaxPoses = 255;
 constexpr int kQueueIndexBytes = 8;
+// The stop pose clears outputs 0 to this one.
+constexpr int kStopPoseOutputs = 10;
 constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 // A poll the kernel does not answer within this is only repeated: the wait
 // stays responsive to a stop of the sub-process.
@@ -86,11 +89,11 @@ struct MotionRoutes {
 
   // Stop-clear, start, speed ratio, joint and Cartesian parameters.
   static void sendRunParams(DataSubProcess* server, std::uint8_t ratio, const tagPTPJointParams& joint,
-                            const tagPTPCoordinateParams& coordinate) {
+                            const tagPTPCoordinateParams& coordinate,
+                            const char* ratioError = "alloc_SetSpeedFactorParams(server->jsonReader.paramsSpeedFactor(), 0) error") {
     done(*server, server->alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
     done(*server, server->alloc_SetQueuedCmdStartExec(), "alloc_SetQueuedCmdStartExec() error");
-    done(*server, server->alloc_SetSpeedFactorParams(ratio, false),
-         "alloc_SetSpeedFactorParams(server->jsonReader.paramsSpeedFactor(), 0) error");
+    done(*server, server->alloc_SetSpeedFactorParams(ratio, false), ratioError);
     done(*server, server->alloc_SetPTPJointParams(&joint, 0),
          "alloc_SetPTPJointParams(server->jsonReader.paramsPTPJoint(), 0) error");
     done(*server, server->alloc_SetPTPCoordinateParams(&coordinate, 0),
@@ -374,7 +377,7 @@ struct MotionRoutes {
 
   // Polls the queue until the move with `queued` has finished, an alarm or
   // a disabled robot ends the wait, or the sub-process stops.
-  static void waitForMove(DataSubProcess* server, std::uint64_t queued) {
+  static void waitForMove(DataSubProcess* server, std::uint64_t queued, const char* who = "handleRunToMorePoseThread") {
     DATA_LOG(kInfo, "wait cmd is done ...");
     ExchangeLimit limit(kPollExchangeUs);
     while (server->loopRun_.load()) {
@@ -399,7 +402,7 @@ struct MotionRoutes {
       }
       if (current >= queued) {
         DATA_LOG(kInfo, " *** [{}], run to Cmd is Done, queuedCmdCurrentIndex: {}, queuedCmdIndex : {} ***",
-                 "handleRunToMorePoseThread", current, queued);
+                 who, current, queued);
         return;
       }
     }
@@ -428,6 +431,101 @@ struct MotionRoutes {
     return 1;
   }
 };
+
+void DataSubProcess::singlePTPCmd(const stStopConf& conf) {
+  JsonProjectReader& reader = jsonReader;
+  MotionRoutes::sendRunParams(this, conf.speed, *reader.paramsPTPJoint(), *reader.paramsPTPCoordinate(),
+                              "alloc_SetSpeedFactorParams(conf.speed, 0) error");
+  tagPTPCmd move{kModeGo, conf.x, conf.y, conf.z, conf.a};
+  if (std::strncmp(conf.mode, "jump", sizeof conf.mode) == 0) {
+    move.ptpMode = kModeJump;
+    if (conf.archIndex < kArchCount) {
+      const st_arch& arch = reader.arch[conf.archIndex];
+      const tagPTPJump2Params jump{arch.startHeight, arch.endHeight, arch.zLimit};
+      done(*this, alloc_SetPTPJump2Params(&jump, true), "alloc_SetPTPJump2Params(param, true) error");
+    }
+  } else {
+    DATA_LOG(kInfo, "[{}], set runto -> Go .", "singlePTPCmd");
+  }
+  MotionRoutes::sendArm(this, std::strncmp(conf.armOrientation, "left", sizeof conf.armOrientation) == 0 ? 0 : 1,
+                        "run to: armOrientation: {}");
+  // Signed indices from the file: only 0..9 select an entry.
+  MotionRoutes::sendFrame(this, reader.toolCoord, conf.tool, false, "run to: tool index : {}, isok: {}");
+  MotionRoutes::sendFrame(this, reader.userCoord, conf.user, true, "run to::user index : {}, isok: {}");
+  Packet* reply = alloc_SetPTPCmd(&move, 1);
+  DATA_LOG(kInfo, "ptp cmd is sent ...");
+  if (reply == nullptr) {
+    DATA_LOG(kError, "alloc_SetPTPCmd(&params, isQueue) error");
+    return;
+  }
+  std::uint64_t queued = 0;
+  const bool got = queuedIndex(reply, queued);
+  freePluginPacket(reply);
+  if (!got) return;
+  MotionRoutes::waitForMove(this, queued, "singlePTPCmd");
+  done(*this, alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
+}
+
+int DataSubProcess::handleStopToPoseThread(DataSubProcess* server) {
+  const stStopConf conf = server->stopConf_;
+  const auto finish = [server](int result) {
+    server->runScriptSource_ = 0;
+    server->stopInProgress_ = 0;
+    server->stopPoseBusy_ = false;
+    return result;
+  };
+  if (!conf.enable) {
+    DATA_LOG(kInfo, "stop config, not to runto ...");
+    server->stopPoseBusy_ = false;
+    return 0;
+  }
+  DATA_LOG(kInfo, "[{}], start handleStopToPoseThread", "handleStopToPoseThread");
+  {
+    ExchangeLimit limit(kPollExchangeUs);
+    bool stopped = false;
+    while (!stopped && server->loopRun_.load()) {
+      done(*server, server->alloc_SetQueuedCmdStopClear(), "alloc_SetQueuedCmdStopClear() error");
+      if (Packet* reply = server->alloc_GetStopStatus()) {
+        stopped = static_cast<int>(reply->length) - 2 >= 1 && reply->params[0] != 0;
+        server->freePluginPacket(reply);
+      }
+      DATA_LOG(kInfo, "wait Stop Status ...");
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (!stopped) return finish(0);
+  }
+  DATA_LOG(kInfo, "[{}], all cmd done.", "handleStopToPoseThread");
+  if (server->getAlarmStatus() != 0) {
+    DATA_LOG(kInfo, "[{}],  no run RUN TO", "handleStopToPoseThread");
+  } else {
+    DATA_LOG(kInfo, "[{}], first stop, then reset", "handleStopToPoseThread");
+    server->singlePTPCmd(conf);
+  }
+  std::uint8_t* outputs = kernel_images::outputImage();
+  // Without a core the stop is over as well: a set stop-in-progress byte
+  // would refuse every later stop under remote control.
+  if (outputs == nullptr) return finish(0);
+  DATA_LOG(kInfo, "[{}],  clear io", "handleStopToPoseThread");
+  for (int i = 0; i <= kStopPoseOutputs; ++i) std::atomic_ref<std::uint8_t>(outputs[i]).store(0, std::memory_order_relaxed);
+  return finish(conf.enable ? 1 : 0);
+}
+
+bool DataSubProcess::startStopToPose() {
+  std::lock_guard<std::mutex> lock(stopPoseMutex_);
+  if (stopPoseBusy_.load()) {
+    DATA_LOG(kInfo, "stop pose move still running, not started again");
+    return true;
+  }
+  if (stopPoseThread_.joinable()) stopPoseThread_.join();
+  stopPoseBusy_ = true;
+  stopPoseThread_ = std::thread(&DataSubProcess::handleStopToPoseThread, this);
+  return true;
+}
+
+void DataSubProcess::joinStopToPose() {
+  std::lock_guard<std::mutex> lock(stopPoseMutex_);
+  if (stopPoseThread_.joinable()) stopPoseThread_.join();
+}
 
 void DataSubProcess::joinPoseList() {
   std::lock_guard<std::mutex> lock(traceMutex_);

@@ -5,3 +5,6 @@
 // Route families of the HTTP API, one file each; fillRoutes registers them.
 void registerExchangeRoutes(RouteTable& table);
 void registerMotionRoutes(RouteTable& table);
+void registerScriptRoutes(RouteTable& table);
+void registerJogRoutes(RouteTable& table);
+void registerPanelRoutes(RouteTable& table);

@@ -39,7 +39,7 @@ else
   # The data server (libquillon with libvantrel and the simulated drives),
   # cycled every 4 ms; the arm starts inside the project's joint limits.
   "$build/sim/zelor-plc-host" --key 0x5A00 --data-server --quillon "$build/svr/libquillon.so" \
-    --fifo-log "$work/quillon.log" --start-joints 0,90,-50,0 2>"$work/host.stderr" &
+    --fifo-log "$work/quillon.log" --start-joints 0,-90,-50,0 2>"$work/host.stderr" &
   for _ in $(seq 300); do
     grep -q "Quillon started" "$work/quillon.log" 2>/dev/null && break
     sleep 0.1

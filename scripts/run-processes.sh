@@ -49,10 +49,11 @@ sleep 0.2
 # The stand-in PLC-runtime host runs the installed data server (libquillon)
 # every 4 ms; the data server's output (its FIFO) is copied into $quillon_log.
 # The simulated arm starts inside the default project's joint limits, away from
-# the stretched arm, so that it can be enabled and moved at once.
+# the stretched arm, so that it can be enabled and moved at once; left-handed
+# (joint 2 below 0), the hand the kernel assumes until SetArmOrientation.
 quillon_log=/tmp/zelor_quillon.log
 "$build/sim/zelor-plc-host" --key 0x5A00 --data-server --quillon "$ZELOR_BIN/libquillon.so" \
-  --fifo-log "$quillon_log" --start-joints 0,90,-50,0 &
+  --fifo-log "$quillon_log" --start-joints 0,-90,-50,0 &
 started $! zelor-plc-host
 
 # brevan's console is its FIFO; its lines are copied to the terminal beside

@@ -427,9 +427,8 @@ bool prepareRealArm(std::vector<Workload>& list) {
   std::memcpy(pose, packet.data() + kPoseOffset, sizeof pose);
   char move[160];
   std::snprintf(move, sizeof move, "MovJ(%.4f,%.4f,%.4f,%.4f)", pose[0], pose[1], pose[2], pose[3]);
-  // The first move to the pose may turn the arm to its other hand, a move of
-  // seconds that would fill the queue behind it: it runs, and ends, before
-  // the measured ones.
+  // A first move to the present pose, on the hand the arm starts on: a null
+  // move that runs, and ends, before the measured ones.
   const std::string first = commandOnce(30003, move, 5s);
   if (first.rfind("0,{},", 0) != 0) {
     std::fprintf(stderr, "the first move was answered \"%s\"\n", first.c_str());

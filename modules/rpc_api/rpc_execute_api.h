@@ -117,6 +117,17 @@ class rpcExecuteApi : public PluginBase {
   // (nothing started) when the command line cannot be built safely.
   static int CallScript(st_project* project);
 
+  // Digital I/O: controller outputs queued (DO, ToolDO) or at once, one
+  // input's level, and a joint brake while the robot is disabled.
+  static void DO(const Args& args, std::string& reply);
+  static void DOExecute(const Args& args, std::string& reply);
+  static void ToolDO(const Args& args, std::string& reply);
+  static void ToolDOExecute(const Args& args, std::string& reply);
+  static void DOGroup(const Args& args, std::string& reply);
+  static void DI(const Args& args, std::string& reply);
+  static void ToolDI(const Args& args, std::string& reply);
+  static void BrakeControl(const Args& args, std::string& reply);
+
   // Keyed options at positions start and above into map, the last
   // occurrence of a key winning; values 0..255.
   static void Vector2Map(const Args& args, OptionMap& map, std::uint8_t start, std::string& reply);

@@ -120,7 +120,12 @@ TEST(RunCommandNetwork, ListensOnLoopbackAndSendsNothingBeyondIt) {
 
     FeedbackClient stream;
     ASSERT_TRUE(waitFor([&] { return stream.packets() > 0; }, 40s)) << "no 30004 packet";
-    ASSERT_EQ(command(29999, "EnableRobot()", 19, 25s), "0,{},EnableRobot();");
+    // One connection per port for the drive: each port serves one client.
+    const auto port29999 = acceptedClient(29999, 10s);
+    const auto port30003 = acceptedClient(30003, 10s);
+    ASSERT_TRUE(port29999 && port30003);
+    port29999->send("EnableRobot()");
+    ASSERT_EQ(port29999->read(19, 25s), "0,{},EnableRobot();");
     const std::size_t first = stream.packets();
     ASSERT_TRUE(waitFor([&] { return stream.packets() > first; }, 2s));
     const Four start = stream.pose();
@@ -136,7 +141,8 @@ TEST(RunCommandNetwork, ListensOnLoopbackAndSendsNothingBeyondIt) {
     for (int round = 0; Clock::now() < until; ++round) {
       if (round % 8 == 0) {
         const std::string line = movJ(moves % 2 == 0 ? away : start);
-        EXPECT_EQ(command(30003, line, line.size() + 6, 5s), "0,{}," + line + ";");
+        port30003->send(line);
+        EXPECT_EQ(port30003->read(line.size() + 6, 5s), "0,{}," + line + ";");
         ++moves;
       }
       const ProcessResult get =

@@ -52,6 +52,10 @@ TEST(Deliverables, SharedLibrariesLoad) {
   ASSERT_NE(utils, nullptr) << dlerror();
   void* buffer = dlopen(zelor::test::built::kExcitBufferStandIn, RTLD_NOW | RTLD_GLOBAL);
   ASSERT_NE(buffer, nullptr) << dlerror();
+  // The plug-in takes the Lua core from the interpreter that loads it; here
+  // Debian's Lua library stands in for the interpreter.
+  void* lua = dlopen("liblua5.3.so.0", RTLD_NOW | RTLD_GLOBAL);
+  ASSERT_NE(lua, nullptr) << dlerror();
   for (const char* lib : {zelor::test::built::kVantrel, zelor::test::built::kQuillon,
                           zelor::test::built::kPlugin}) {
     void* h = dlopen(lib, RTLD_NOW | RTLD_GLOBAL);

@@ -254,7 +254,9 @@ TEST_F(MotionRoutes, ReleaseEndsAWaitingPoseList) {
   const auto begin = std::chrono::steady_clock::now();
   const int status = host_->stop(SIGTERM, 15s);
   host_.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+  // The pose list's wait ends with the release instead of holding the host
+  // (how fast is the benchmark's business; a loaded machine takes seconds).
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << readWholeFile(kHostErr);
 }
 

@@ -17,8 +17,6 @@
 #include "exchange/packet_exchange.h"
 #include "install_paths.h"
 #include "log/line_log.h"
-#include "remote_control/remote_ctl.h"
-#include "robot_states/robot_states.h"
 #include "subProcess/i_sub_process.h"
 
 namespace {
@@ -86,9 +84,7 @@ Quillon::Quillon() {
   readSetting();
   std::thread(packetExchangeProcess).detach();
 
-  remoteCtl& remote = remoteCtl::instance();
-  remote.setAlarmSource([] { return static_cast<int>(RobotStates::Instance().GetAlarm()); });
-  remote.ReInit();
+  // Remote control by I/O or Modbus re-initialises here (remote-control issue).
 }
 
 void Quillon::readSetting() { readDataSetting(zelor::paths::kDataSettings, setting_, test_port_); }

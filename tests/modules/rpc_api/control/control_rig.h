@@ -76,7 +76,10 @@ class ControlRig : public ::testing::Test {
     peer_.setControlMode("tcp");
     peer_.start();
     ASSERT_TRUE(brevan_.waitForPorts()) << "ports 29999 and 30003 never listened";
-    ASSERT_TRUE(waitFor([] { return word(robot_map::kControlType) == 2; }, 10s)) << "brevan's start-up never ended";
+    // The app-protocol port is the last of brevan's start-up, which then keeps
+    // its main thread; the script state is the data server's: stopped here.
+    ASSERT_TRUE(waitFor([] { return listening(6000); }, 10s)) << "brevan's start-up never ended";
+    setWord(robot_map::kControlType, 2);
     client_ = std::make_unique<Client>(29999);
     ASSERT_TRUE(client_->connected());
   }

@@ -17,6 +17,8 @@
 #include "exchange/packet_exchange.h"
 #include "install_paths.h"
 #include "log/line_log.h"
+#include "remote_control/remote_ctl.h"
+#include "robot_states/robot_states.h"
 #include "subProcess/i_sub_process.h"
 
 namespace {
@@ -84,7 +86,9 @@ Quillon::Quillon() {
   readSetting();
   std::thread(packetExchangeProcess).detach();
 
-  // Remote control by I/O or Modbus re-initialises here (remote-control issue).
+  remoteCtl& remote = remoteCtl::instance();
+  remote.setAlarmSource([] { return static_cast<int>(RobotStates::Instance().GetAlarm()); });
+  remote.ReInit();
 }
 
 void Quillon::readSetting() { readDataSetting(zelor::paths::kDataSettings, setting_, test_port_); }

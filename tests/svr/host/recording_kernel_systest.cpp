@@ -325,6 +325,13 @@ TEST_P(CollisionReaction, OncePerRisingEdgeWithoutStallingTheCycle) {
   start();
   setUpMonitor();
   robotMap& map = robotMap::instance();
+  // Remote control's start-up stops whatever script runs: its queue stop
+  // comes before the collisions.
+  ASSERT_TRUE(waitUntil([&] {
+    return map.loadWord(robot_map::kStopRequest) == 0 && map.loadWord(robot_map::kStopClearQueueRequest) == 0 &&
+           !rec::loggedPackets(248).empty();
+  }, 5s));
+  const std::size_t before = rec::loggedPackets().size();
   AxesGroupRef& g = records().axesGroup;
   int rising = 0;
   int paused = 0;
@@ -347,7 +354,9 @@ TEST_P(CollisionReaction, OncePerRisingEdgeWithoutStallingTheCycle) {
 
   // The reaction: the queue command, then the aux-axis command with its code.
   std::vector<rec::LoggedPacket> reaction;
-  for (const rec::LoggedPacket& p : rec::loggedPackets()) {
+  const std::vector<rec::LoggedPacket> logged = rec::loggedPackets();
+  for (std::size_t i = before; i < logged.size(); ++i) {
+    const rec::LoggedPacket& p = logged[i];
     if (p.id == c.command || (p.id == 225 && (p.ctrl & 1) != 0)) reaction.push_back(p);
   }
   ASSERT_EQ(reaction.size(), static_cast<std::size_t>(2 * rising));
